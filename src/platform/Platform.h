@@ -15,13 +15,13 @@ namespace quenlith {
 // Every platform failure: the operation's name and the platform's error code (a Win32 error
 // code or an HRESULT). Callers only tell success from failure; the code is for people.
 class PlatformError : public std::exception {
-public:
+  public:
     PlatformError(const char* operation, std::uint32_t code);
     const char* operation() const noexcept { return operation_; }
     std::uint32_t code() const noexcept { return code_; }
     const char* what() const noexcept override { return message_.c_str(); }
 
-private:
+  private:
     const char* operation_;
     std::uint32_t code_;
     std::string message_;
@@ -39,7 +39,8 @@ enum class FileAttribute : std::uint16_t {
 };
 
 constexpr FileAttribute operator|(FileAttribute a, FileAttribute b) {
-    return static_cast<FileAttribute>(static_cast<std::uint16_t>(a) | static_cast<std::uint16_t>(b));
+    return static_cast<FileAttribute>(static_cast<std::uint16_t>(a) |
+                                      static_cast<std::uint16_t>(b));
 }
 
 constexpr bool HasAny(FileAttribute set, FileAttribute bits) {
@@ -54,13 +55,14 @@ constexpr bool MatchesMask(FileAttribute attributes, FileAttribute mask) {
     }
     constexpr FileAttribute askedFor =
         FileAttribute::Hidden | FileAttribute::System | FileAttribute::Directory;
-    const auto extra = static_cast<std::uint16_t>(attributes) & static_cast<std::uint16_t>(askedFor);
+    const auto extra =
+        static_cast<std::uint16_t>(attributes) & static_cast<std::uint16_t>(askedFor);
     return (extra & ~static_cast<std::uint16_t>(mask)) == 0;
 }
 
 // An object of the automation service; destroying it releases it.
 class Object {
-public:
+  public:
     virtual ~Object() = default;
 };
 using ObjectPtr = std::unique_ptr<Object>;
@@ -77,7 +79,7 @@ enum class MessageBoxStyle : std::uint32_t { OkOnly = 0 };
 
 // Each operation either does what it says or throws PlatformError.
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // The drive list, entries numbered from 0.

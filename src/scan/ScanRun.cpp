@@ -14,8 +14,7 @@ namespace {
 constexpr FileAttribute kExistenceMask = FileAttribute::Hidden | FileAttribute::System;
 
 // Runs one step; a failure of it is reported as false and goes no further.
-template <typename Step>
-bool Attempt(Step&& step) noexcept {
+template <typename Step> bool Attempt(Step&& step) noexcept {
     try {
         step();
         return true;

@@ -1,5 +1,5 @@
-#include "FakePlatform.h"
 #include "scan/DriveProbe.h"
+#include "FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@ namespace quenlith::testing {
 namespace {
 
 class DriveProbeTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         fake.drives = {{L"c:", DriveState::DriveReady},
                        {L"e:", DriveState::DriveNotReady},

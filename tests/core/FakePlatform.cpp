@@ -15,13 +15,13 @@ constexpr std::uint32_t kInjected = 0xFA11;
 constexpr std::uint32_t kUnknownName = 0x80020006; // DISP_E_UNKNOWNNAME
 
 class FakeObject : public Object {
-public:
+  public:
     explicit FakeObject(int& alive) : alive_(alive) { ++alive_; }
     ~FakeObject() override { --alive_; }
     FakeObject(const FakeObject&) = delete;
     FakeObject& operator=(const FakeObject&) = delete;
 
-private:
+  private:
     int& alive_;
 };
 
@@ -30,7 +30,7 @@ class FakeService final : public FakeObject {
 };
 
 class FakeDriveObject final : public FakeObject {
-public:
+  public:
     FakeDriveObject(int& alive, DriveState driveState) : FakeObject(alive), state(driveState) {}
     DriveState state;
 };
@@ -38,16 +38,15 @@ public:
 } // namespace
 
 bool NoCaseLess::operator()(const std::wstring& a, const std::wstring& b) const {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](wchar_t x, wchar_t y) {
-                                            return std::towlower(static_cast<wint_t>(x)) <
-                                                   std::towlower(static_cast<wint_t>(y));
-                                        });
+    return std::lexicographical_compare(
+        a.begin(), a.end(), b.begin(), b.end(), [](wchar_t x, wchar_t y) {
+            return std::towlower(static_cast<wint_t>(x)) < std::towlower(static_cast<wint_t>(y));
+        });
 }
 
 void FakePlatform::FailOn(std::string_view operation, std::wstring_view argument) {
     fail = [operation, argument = std::wstring(argument)](std::string_view op,
-                                                           std::wstring_view arg) {
+                                                          std::wstring_view arg) {
         return op == operation && (argument.empty() || arg == argument);
     };
 }
@@ -188,9 +187,8 @@ Value FakePlatform::CallMember(Object& object, const std::wstring& member,
 
 void FakePlatform::ShowMessageBox(const std::wstring& text, MessageBoxStyle style,
                                   const std::wstring& title) {
-    Enter("ShowMessageBox",
-          L"ShowMessageBox " + title + L" " +
-              std::to_wstring(static_cast<std::uint32_t>(style)) + L" " + text);
+    Enter("ShowMessageBox", L"ShowMessageBox " + title + L" " +
+                                std::to_wstring(static_cast<std::uint32_t>(style)) + L" " + text);
 }
 
 void FakePlatform::AppendItem(const std::wstring& text) {

@@ -1,5 +1,5 @@
-#include "FakePlatform.h"
 #include "scan/ScanRun.h"
+#include "FakePlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -14,13 +14,10 @@ const std::wstring kE = L"e:\\autorun.inf";
 const std::wstring kF = L"f:\\autorun.inf";
 
 class ScanRunTest : public ::testing::Test {
-protected:
+  protected:
     // c: clean, d: a stick without medium, e: and f: infected with a well-hidden file.
     void SetUp() override {
-        fake.drives = {{L"c:"},
-                       {L"d:", DriveState::DriveNotReady},
-                       {L"e:"},
-                       {L"f:"}};
+        fake.drives = {{L"c:"}, {L"d:", DriveState::DriveNotReady}, {L"e:"}, {L"f:"}};
         fake.AddFile(kE, Hidden | System | ReadOnly);
         fake.AddFile(kF, Hidden | System | ReadOnly | Archive);
     }
@@ -97,9 +94,9 @@ TEST_F(ScanRunTest, ASecondRunAppendsBelowTheFirstAndFindsTheDrivesClean) {
     fake.drives = {{L"e:"}};
     ScanAndRemove(fake);
     ScanAndRemove(fake);
-    EXPECT_EQ(fake.log, (Log{L"Autorun Found : e:\\autorun.inf",
-                             L"Autorun Deleted : e:\\autorun.inf",
-                             L"Autorun Not Found : e:\\autorun.inf"}));
+    EXPECT_EQ(fake.log,
+              (Log{L"Autorun Found : e:\\autorun.inf", L"Autorun Deleted : e:\\autorun.inf",
+                   L"Autorun Not Found : e:\\autorun.inf"}));
 }
 
 TEST_F(ScanRunTest, SeesDrivesAttachedSinceTheLastRun) {
@@ -108,9 +105,9 @@ TEST_F(ScanRunTest, SeesDrivesAttachedSinceTheLastRun) {
     fake.drives.push_back({L"e:"});
     fake.log.clear();
     ScanAndRemove(fake);
-    EXPECT_EQ(fake.log, (Log{L"Autorun Not Found : c:\\autorun.inf",
-                             L"Autorun Found : e:\\autorun.inf",
-                             L"Autorun Deleted : e:\\autorun.inf"}));
+    EXPECT_EQ(fake.log,
+              (Log{L"Autorun Not Found : c:\\autorun.inf", L"Autorun Found : e:\\autorun.inf",
+                   L"Autorun Deleted : e:\\autorun.inf"}));
 }
 
 TEST_F(ScanRunTest, LeavesAFolderNamedAutorunInfAlone) {
@@ -193,17 +190,17 @@ TEST_F(ScanRunTest, FirstResetFailureStillFindsAndDeletes) {
     };
     fake.drives = {{L"e:"}};
     ScanAndRemove(fake);
-    EXPECT_EQ(fake.log, (Log{L"Autorun Found : e:\\autorun.inf",
-                             L"Autorun Deleted : e:\\autorun.inf"}));
+    EXPECT_EQ(fake.log,
+              (Log{L"Autorun Found : e:\\autorun.inf", L"Autorun Deleted : e:\\autorun.inf"}));
     EXPECT_FALSE(fake.HasFile(kE));
 }
 
 TEST_F(ScanRunTest, ExistenceTestFailurePassesTheDriveOverWithoutDeleting) {
     fake.FailOn("FindMatchingFile", kE);
     ScanAndRemove(fake);
-    EXPECT_EQ(fake.log, (Log{L"Autorun Not Found : c:\\autorun.inf",
-                             L"Autorun Found : f:\\autorun.inf",
-                             L"Autorun Deleted : f:\\autorun.inf"}));
+    EXPECT_EQ(fake.log,
+              (Log{L"Autorun Not Found : c:\\autorun.inf", L"Autorun Found : f:\\autorun.inf",
+                   L"Autorun Deleted : f:\\autorun.inf"}));
     EXPECT_TRUE(fake.HasFile(kE));
     EXPECT_EQ(fake.files.at(kE), Normal); // no roll-back of the reset
 }
@@ -211,10 +208,9 @@ TEST_F(ScanRunTest, ExistenceTestFailurePassesTheDriveOverWithoutDeleting) {
 TEST_F(ScanRunTest, LostFoundEntryDoesNotStopTheDelete) {
     fake.FailOn("AppendItem", L"Autorun Found : e:\\autorun.inf");
     ScanAndRemove(fake);
-    EXPECT_EQ(fake.log, (Log{L"Autorun Not Found : c:\\autorun.inf",
-                             L"Autorun Deleted : e:\\autorun.inf",
-                             L"Autorun Found : f:\\autorun.inf",
-                             L"Autorun Deleted : f:\\autorun.inf"}));
+    EXPECT_EQ(fake.log,
+              (Log{L"Autorun Not Found : c:\\autorun.inf", L"Autorun Deleted : e:\\autorun.inf",
+                   L"Autorun Found : f:\\autorun.inf", L"Autorun Deleted : f:\\autorun.inf"}));
     EXPECT_FALSE(fake.HasFile(kE));
 }
 
@@ -226,17 +222,16 @@ TEST_F(ScanRunTest, SecondResetFailureStillTriesTheDelete) {
         return op == "SetFileAttributes" && ++resets == 2;
     };
     ScanAndRemove(fake);
-    EXPECT_EQ(fake.log, (Log{L"Autorun Found : e:\\autorun.inf",
-                             L"Autorun Deleted : e:\\autorun.inf"}));
+    EXPECT_EQ(fake.log,
+              (Log{L"Autorun Found : e:\\autorun.inf", L"Autorun Deleted : e:\\autorun.inf"}));
 }
 
 TEST_F(ScanRunTest, AFileThatCannotBeDeletedIsOnlyReportedFound) {
     fake.locked = {kE};
     ScanAndRemove(fake);
-    EXPECT_EQ(fake.log, (Log{L"Autorun Not Found : c:\\autorun.inf",
-                             L"Autorun Found : e:\\autorun.inf",
-                             L"Autorun Found : f:\\autorun.inf",
-                             L"Autorun Deleted : f:\\autorun.inf"}));
+    EXPECT_EQ(fake.log,
+              (Log{L"Autorun Not Found : c:\\autorun.inf", L"Autorun Found : e:\\autorun.inf",
+                   L"Autorun Found : f:\\autorun.inf", L"Autorun Deleted : f:\\autorun.inf"}));
     EXPECT_TRUE(fake.HasFile(kE));
     EXPECT_EQ(fake.files.at(kE), Normal); // keeps its reset attributes
 }
@@ -247,8 +242,7 @@ TEST_F(ScanRunTest, LostDeletedOrNotFoundEntryGoesOnWithTheNextDrive) {
                                       text == L"Autorun Not Found : c:\\autorun.inf");
     };
     ScanAndRemove(fake);
-    EXPECT_EQ(fake.log, (Log{L"Autorun Found : e:\\autorun.inf",
-                             L"Autorun Found : f:\\autorun.inf",
+    EXPECT_EQ(fake.log, (Log{L"Autorun Found : e:\\autorun.inf", L"Autorun Found : f:\\autorun.inf",
                              L"Autorun Deleted : f:\\autorun.inf"}));
     EXPECT_TRUE(fake.files.empty());
 }

@@ -1,0 +1,44 @@
+// The platform operations on the real Win32 API. The drive list is a combo box and the
+// activity log a list box, both owned by the main window; this class only uses them.
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/Win32.h"
+
+namespace quenlith {
+
+struct Win32Controls {
+    HWND owner = nullptr;     // owner of message boxes
+    HWND driveList = nullptr; // combo box
+    HWND log = nullptr;       // unsorted list box
+};
+
+class Win32Platform final : public Platform {
+  public:
+    // Also sets the process error mode: a drive without a medium answers "not ready" instead of
+    // putting a "no disk" box in the user's face.
+    explicit Win32Platform(Win32Controls controls);
+
+    void RefreshDrives() override;
+    std::int16_t DriveCount() override;
+    std::wstring DriveEntry(std::int16_t index) override;
+
+    void ChangeCurrentDrive(const std::wstring& drive) override;
+    void SetFileAttributes(const std::wstring& path, FileAttribute attributes) override;
+    std::wstring FindMatchingFile(const std::wstring& path, FileAttribute mask) override;
+    void DeleteFiles(const std::wstring& path) override;
+
+    ObjectPtr CreateServiceObject(const std::wstring& programmaticId) override;
+    Value CallMember(Object& object, const std::wstring& member,
+                     std::span<const std::wstring> arguments = {}) override;
+
+    void ShowMessageBox(const std::wstring& text, MessageBoxStyle style,
+                        const std::wstring& title) override;
+    void AppendItem(const std::wstring& text) override;
+    void ClearItems() override;
+
+  private:
+    Win32Controls controls_;
+};
+
+} // namespace quenlith

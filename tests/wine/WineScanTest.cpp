@@ -1,0 +1,69 @@
+// Whole scan runs over the sandbox drives, against the real Win32 platform.
+#include "WineSupport.h"
+#include "scan/ScanRun.h"
+
+#include <gtest/gtest.h>
+
+namespace quenlith::testing {
+namespace {
+
+using Log = std::vector<std::wstring>;
+
+class WineScanTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (const wchar_t* drive : {L"c:", L"d:", L"e:", L"f:"}) {
+            RemoveTarget(std::wstring(drive) + L"\\autorun.inf");
+        }
+    }
+    Log LogItems() const { return ListItems(controls.get().log); }
+    ComApartment apartment;
+    HiddenControls controls;
+    Win32Platform platform{controls.get()};
+};
+
+TEST_F(WineScanTest, CleansTheReadyDrivesAndReportsEachInOrder) {
+    CreateFileWith(L"d:\\autorun.inf",
+                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+    CreateFolder(L"f:\\autorun.inf");
+
+    ScanAndRemove(platform);
+
+    EXPECT_EQ(LogItems(), (Log{
+                              L"Autorun Not Found : c:\\autorun.inf",
+                              L"Autorun Found : d:\\autorun.inf",
+                              L"Autorun Deleted : d:\\autorun.inf",
+                              L"Autorun Not Found : e:\\autorun.inf",
+                              L"Autorun Not Found : f:\\autorun.inf",
+                          }));
+    EXPECT_EQ(AttributesOf(L"d:\\autorun.inf"), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(AttributesOf(L"f:\\autorun.inf") & FILE_ATTRIBUTE_DIRECTORY, 0U);
+}
+
+TEST_F(WineScanTest, AFileHeldOpenIsFoundButStays) {
+    CreateFileWith(L"e:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN);
+    {
+        const HeldOpenFile held(L"e:\\autorun.inf");
+        ScanAndRemove(platform);
+    }
+    const Log log = LogItems();
+    EXPECT_EQ(Log(log.begin() + 1, log.end()), (Log{
+                                                   L"Autorun Not Found : d:\\autorun.inf",
+                                                   L"Autorun Found : e:\\autorun.inf",
+                                                   L"Autorun Not Found : f:\\autorun.inf",
+                                               }));
+    EXPECT_NE(AttributesOf(L"e:\\autorun.inf"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(WineScanTest, ASecondRunFindsTheDrivesClean) {
+    CreateFileWith(L"f:\\autorun.inf", FILE_ATTRIBUTE_SYSTEM);
+    ScanAndRemove(platform);
+    ScanAndRemove(platform);
+    const Log log = LogItems();
+    ASSERT_EQ(log.size(), 9U); // c: d: e: f: twice, with one found and deleted
+    EXPECT_EQ(log[4], L"Autorun Deleted : f:\\autorun.inf");
+    EXPECT_EQ(log[8], L"Autorun Not Found : f:\\autorun.inf");
+}
+
+} // namespace
+} // namespace quenlith::testing

@@ -1,0 +1,124 @@
+#include "WineSupport.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace quenlith::testing {
+
+namespace {
+
+void Require(bool ok, const char* what) {
+    if (!ok) {
+        throw std::runtime_error(std::string(what) + " failed, error " +
+                                 std::to_string(::GetLastError()));
+    }
+}
+
+} // namespace
+
+DWORD AttributesOf(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str());
+}
+
+void CreateFileWith(const std::wstring& path, DWORD attributes) {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    Require(file != INVALID_HANDLE_VALUE, "CreateFileW");
+    const char text[] = "[autorun]\r\nopen=evil.exe\r\n";
+    DWORD written = 0;
+    const BOOL wrote = ::WriteFile(file, text, sizeof text - 1, &written, nullptr);
+    ::CloseHandle(file);
+    Require(wrote != FALSE, "WriteFile");
+    Require(::SetFileAttributesW(path.c_str(), attributes) != FALSE, "SetFileAttributesW");
+}
+
+void CreateFolder(const std::wstring& path) {
+    Require(::CreateDirectoryW(path.c_str(), nullptr) != FALSE, "CreateDirectoryW");
+}
+
+void RemoveTarget(const std::wstring& path) {
+    const DWORD attributes = AttributesOf(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    Require((folder ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str())) != FALSE,
+            "RemoveTarget");
+}
+
+std::vector<std::wstring> ListItems(HWND list) {
+    std::vector<std::wstring> items;
+    const auto count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (WPARAM i = 0; i < static_cast<WPARAM>(count); ++i) {
+        std::wstring item(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)),
+                          L'\0');
+        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        items.push_back(item.c_str());
+    }
+    return items;
+}
+
+HeldOpenFile::HeldOpenFile(const std::wstring& path) {
+    const std::wstring ready = L"quenlith-ready-" + std::to_wstring(::GetTickCount64());
+    const std::wstring release = L"quenlith-release-" + std::to_wstring(::GetTickCount64());
+    const HANDLE readyEvent = ::CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
+    release_ = ::CreateEventW(nullptr, TRUE, FALSE, release.c_str());
+    Require(readyEvent != nullptr && release_ != nullptr, "CreateEventW");
+
+    wchar_t self[MAX_PATH] = {};
+    Require(::GetModuleFileNameW(nullptr, self, MAX_PATH) != 0, "GetModuleFileNameW");
+    std::wstring command =
+        L"\"" + std::wstring(self) + L"\" --hold-open \"" + path + L"\" " + ready + L" " + release;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child = {};
+    Require(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &child) != FALSE,
+            "CreateProcessW");
+    ::CloseHandle(child.hThread);
+    process_ = child.hProcess;
+    const HANDLE waitFor[] = {readyEvent, process_};
+    const DWORD woke = ::WaitForMultipleObjects(2, waitFor, FALSE, 30000);
+    ::CloseHandle(readyEvent);
+    Require(woke == WAIT_OBJECT_0, "the holding process to open the file");
+}
+
+HeldOpenFile::~HeldOpenFile() {
+    ::SetEvent(release_);
+    ::WaitForSingleObject(process_, 30000);
+    ::CloseHandle(process_);
+    ::CloseHandle(release_);
+}
+
+int HoldOpen(const wchar_t* path, const wchar_t* readyEvent, const wchar_t* releaseEvent) {
+    const HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, readyEvent);
+    const HANDLE release = ::OpenEventW(SYNCHRONIZE, FALSE, releaseEvent);
+    if (file == INVALID_HANDLE_VALUE || ready == nullptr || release == nullptr) {
+        return 1;
+    }
+    ::SetEvent(ready);
+    ::WaitForSingleObject(release, 60000);
+    ::CloseHandle(file);
+    return 0;
+}
+
+HiddenControls::HiddenControls() {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    owner_ = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                               instance, nullptr);
+    Require(owner_ != nullptr, "CreateWindowExW(owner)");
+    driveList_ = ::CreateWindowExW(0, L"COMBOBOX", L"", WS_CHILD | CBS_DROPDOWNLIST, 0, 0, 100, 100,
+                                   owner_, nullptr, instance, nullptr);
+    log_ = ::CreateWindowExW(0, L"LISTBOX", L"", WS_CHILD, 0, 0, 100, 100, owner_, nullptr,
+                             instance, nullptr);
+    Require(driveList_ != nullptr && log_ != nullptr, "CreateWindowExW(controls)");
+}
+
+HiddenControls::~HiddenControls() {
+    ::DestroyWindow(owner_);
+}
+
+} // namespace quenlith::testing

@@ -1,0 +1,55 @@
+// What the Windows tests share: the sandbox drives, real files on them, a file held open by
+// another process, and hidden controls for the drive list and the log.
+#pragma once
+
+#include "platform/Com.h"
+#include "platform/Win32Platform.h"
+
+#include <string>
+#include <vector>
+
+namespace quenlith::testing {
+
+// Drive letters of the sandbox that run-in-sandbox.sh lays out.
+inline const std::wstring kReadyDrives[] = {L"d:", L"e:", L"f:"};
+inline const std::wstring kAbsentDrive = L"g:";
+inline const std::wstring kNoMediumDrive = L"h:";
+
+DWORD AttributesOf(const std::wstring& path); // INVALID_FILE_ATTRIBUTES when missing
+void CreateFileWith(const std::wstring& path, DWORD attributes);
+void CreateFolder(const std::wstring& path);
+// Removes a file or folder of that name whatever its attributes; nothing if there is none.
+void RemoveTarget(const std::wstring& path);
+std::vector<std::wstring> ListItems(HWND list);
+
+// Another process holds the file open without delete sharing, until this object goes.
+class HeldOpenFile {
+  public:
+    explicit HeldOpenFile(const std::wstring& path);
+    ~HeldOpenFile();
+    HeldOpenFile(const HeldOpenFile&) = delete;
+    HeldOpenFile& operator=(const HeldOpenFile&) = delete;
+
+  private:
+    HANDLE release_ = nullptr;
+    HANDLE process_ = nullptr;
+};
+// The child's side of HeldOpenFile; returns the process exit code.
+int HoldOpen(const wchar_t* path, const wchar_t* readyEvent, const wchar_t* releaseEvent);
+
+// A hidden window with the combo box and list box that the platform works on.
+class HiddenControls {
+  public:
+    HiddenControls();
+    ~HiddenControls();
+    HiddenControls(const HiddenControls&) = delete;
+    HiddenControls& operator=(const HiddenControls&) = delete;
+    Win32Controls get() const { return {owner_, driveList_, log_}; }
+
+  private:
+    HWND owner_ = nullptr;
+    HWND driveList_ = nullptr;
+    HWND log_ = nullptr;
+};
+
+} // namespace quenlith::testing

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Runs a Windows test program under wine64 in the throwaway prefix $QUENLITH_WINEPREFIX, with
+# fresh sandbox drives so no test ever touches this machine's own files:
+#   c:  the prefix's own drive_c          d: e: f:  empty temporary folders
+#   g:  a link to nothing (absent)        h:  a CD drive without a medium (not ready)
+# It gets a private Xvfb display of its own, stopped by its process id at the end.
+# The program is copied to c:\tests and started there; arguments are passed on.
+set -euo pipefail
+: "${QUENLITH_WINEPREFIX:?set QUENLITH_WINEPREFIX to the test prefix}"
+export WINEPREFIX=$QUENLITH_WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver=/usr/lib/wine/wineserver
+
+program=$1
+shift
+sandbox=$(mktemp -d "${TMPDIR:-/tmp}/quenlith-drives.XXXXXX")
+xvfb_pid=""
+finish() {
+    "$wineserver" -k 2>/dev/null || true
+    "$wineserver" -w 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    rm -rf "$sandbox"
+}
+trap finish EXIT
+
+# Xvfb picks a free display and writes its number once it is ready for clients.
+exec {display_fd}<> <(:)
+Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$sandbox/xvfb.log" 2>&1 &
+xvfb_pid=$!
+read -r -t 20 -u "$display_fd" display_number
+exec {display_fd}>&-
+export DISPLAY=:$display_number
+
+# Drives may only change while the prefix's wineserver is down.
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
+devices=$WINEPREFIX/dosdevices
+find "$devices" -maxdepth 1 -name '?:' ! -name 'c:' -exec rm -f {} +
+for drive in d e f; do
+    mkdir "$sandbox/$drive"
+    ln -s "$sandbox/$drive" "$devices/$drive:"
+done
+ln -s "$sandbox/gone" "$devices/g:"
+ln -s "$sandbox/no-medium" "$devices/h:"
+export QUENLITH_SANDBOX=$sandbox
+
+mkdir -p "$WINEPREFIX/drive_c/tests"
+cp "$program" "$WINEPREFIX/drive_c/tests/"
+cd "$WINEPREFIX/drive_c/tests"
+/usr/lib/wine/wine64 "C:\\tests\\$(basename "$program")" "$@"

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Makes or removes the throwaway Wine prefix that the Windows tests run in.
+#   wine-prefix.sh create PREFIX   a fresh prefix with no z: (the host's /) and h: typed as a CD drive
+#   wine-prefix.sh remove PREFIX   stops its wineserver and deletes it
+set -euo pipefail
+action=$1
+export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+
+case "$action" in
+create)
+    [ -d "$WINEPREFIX" ] && { "$wineserver" -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    DISPLAY= "$wine" wineboot -i >/dev/null 2>&1
+    # A CD drive that exists but has no medium: typed cdrom, its link left dangling.
+    DISPLAY= "$wine" reg add 'HKLM\Software\Wine\Drives' /v h: /d cdrom /f >/dev/null 2>&1
+    "$wineserver" -w
+    rm -f "$WINEPREFIX/dosdevices/z:"
+    ;;
+remove)
+    [ -d "$WINEPREFIX" ] || exit 0
+    "$wineserver" -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+    ;;
+*)
+    echo "usage: $0 create|remove PREFIX" >&2
+    exit 2
+    ;;
+esac
