@@ -10,3 +10,4 @@ for preset in native win64 win32; do
 done
 ctest --preset native
 ctest --preset win64
+tests/product/check-exe.sh build/win32/Quenlith.exe

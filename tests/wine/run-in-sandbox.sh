@@ -3,8 +3,12 @@
 # fresh sandbox drives so no test ever touches this machine's own files:
 #   c:  the prefix's own drive_c          d: e: f:  empty temporary folders
 #   g:  a link to nothing (absent)        h:  a CD drive without a medium (not ready)
-# It gets a private Xvfb display of its own, stopped by its process id at the end.
+# It gets a private Xvfb display of its own, stopped by its process id at the end
+# (QUENLITH_USE_DISPLAY=1 keeps the current DISPLAY instead, for a person to watch).
 # The program is copied to c:\tests and started there; arguments are passed on.
+#   QUENLITH_EXTRA_FILES  more files to copy beside it (separated by spaces)
+#   QUENLITH_RESULTS      a folder that receives what the program left in c:\tests\results,
+#                         with every BMP picture turned into a PNG
 set -euo pipefail
 : "${QUENLITH_WINEPREFIX:?set QUENLITH_WINEPREFIX to the test prefix}"
 export WINEPREFIX=$QUENLITH_WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
@@ -22,13 +26,15 @@ finish() {
 }
 trap finish EXIT
 
-# Xvfb picks a free display and writes its number once it is ready for clients.
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$sandbox/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 20 -u "$display_fd" display_number
-exec {display_fd}>&-
-export DISPLAY=:$display_number
+if [ "${QUENLITH_USE_DISPLAY:-}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
+    # Xvfb picks a free display and writes its number once it is ready for clients.
+    exec {display_fd}<> <(:)
+    Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$sandbox/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    read -r -t 20 -u "$display_fd" display_number
+    exec {display_fd}>&-
+    export DISPLAY=:$display_number
+fi
 
 # Drives may only change while the prefix's wineserver is down.
 "$wineserver" -k 2>/dev/null || true
@@ -43,7 +49,20 @@ ln -s "$sandbox/gone" "$devices/g:"
 ln -s "$sandbox/no-medium" "$devices/h:"
 export QUENLITH_SANDBOX=$sandbox
 
-mkdir -p "$WINEPREFIX/drive_c/tests"
-cp "$program" "$WINEPREFIX/drive_c/tests/"
-cd "$WINEPREFIX/drive_c/tests"
-/usr/lib/wine/wine64 "C:\\tests\\$(basename "$program")" "$@"
+tests=$WINEPREFIX/drive_c/tests
+rm -rf "$tests"
+mkdir -p "$tests/results"
+# shellcheck disable=SC2086 # a list of paths
+cp "$program" ${QUENLITH_EXTRA_FILES:-} "$tests/"
+cd "$tests"
+status=0
+/usr/lib/wine/wine64 "C:\\tests\\$(basename "$program")" "$@" || status=$?
+
+if [ -n "${QUENLITH_RESULTS:-}" ]; then
+    mkdir -p "$QUENLITH_RESULTS"
+    for picture in "$tests"/results/*.bmp; do
+        [ -e "$picture" ] || continue
+        convert "$picture" "$QUENLITH_RESULTS/$(basename "${picture%.bmp}").png"
+    done
+fi
+exit "$status"

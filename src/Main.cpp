@@ -1,0 +1,33 @@
+// Quenlith: builds and shows the main window, then runs the message loop until it closes.
+#include "platform/Com.h"
+#include "ui/MainWindow.h"
+
+#include <commctrl.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    try {
+        const quenlith::ComApartment apartment;
+        const INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, ICC_STANDARD_CLASSES};
+        ::InitCommonControlsEx(&commonControls);
+
+        quenlith::frmremover window;
+        window.Create(instance, showCommand);
+
+        MSG message = {};
+        BOOL got = FALSE;
+        while ((got = ::GetMessageW(&message, nullptr, 0, 0)) != 0) {
+            if (got == -1) {
+                return 1;
+            }
+            // Tab, Space, Enter and the access keys work as in a dialog.
+            if (!::IsDialogMessageW(window.hwnd(), &message)) {
+                ::TranslateMessage(&message);
+                ::DispatchMessageW(&message);
+            }
+        }
+        return static_cast<int>(message.wParam);
+    } catch (const std::exception& failure) {
+        ::MessageBoxA(nullptr, failure.what(), "Quenlith", MB_OK | MB_ICONERROR);
+        return 1;
+    }
+}

@@ -1,0 +1,28 @@
+// The three commands of the main window. They work only through the platform, so they read
+// the same against the real window and against a test double.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <string_view>
+
+namespace quenlith {
+
+constexpr std::wstring_view kProductName = L"Quenlith";
+constexpr std::wstring_view kAuthor = L"The Quenlith Authors";
+constexpr std::wstring_view kLogHeader = L"LOG:";
+constexpr std::wstring_view kAboutText =
+    L"Quenlith 1.00 by The Quenlith Authors. With one press of Scan & Remove it deletes the "
+    L"file autorun.inf from the root folder of every drive that is present and ready, hard "
+    L"disks and USB sticks alike, so that no drive starts a program of its own when it is "
+    L"opened, and it lists what it found and deleted. "
+    L"\u00A9 2026 The Quenlith Authors. All rights reserved.";
+
+// Scan & Remove: one scan run. Traps every failure itself.
+void cmdscan_Click(Platform& platform) noexcept;
+// Clear LOG: the log goes back to its header alone, as at start.
+void cmdclear_Click(Platform& platform);
+// About: a modal box with a single OK button.
+void cmdabout_Click(Platform& platform);
+
+} // namespace quenlith

@@ -1,0 +1,54 @@
+// Drives a running Quenlith from outside its process, the way a user or an accessibility
+// tool would: finds the window by its title, clicks buttons by their text with the real
+// mouse, types keys, and reads the log list's items.
+#pragma once
+
+#include "platform/Win32.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quenlith::testing {
+
+constexpr const wchar_t* kWindowTitle = L"Quenlith - The Quenlith Authors";
+
+class App {
+  public:
+    explicit App(const std::wstring& program);
+    ~App();
+    App(const App&) = delete;
+    App& operator=(const App&) = delete;
+
+    HWND window() const { return window_; }
+    HANDLE process() const { return process_; }
+
+    HWND Child(const wchar_t* className, const std::wstring& text = {}) const;
+    HWND Button(const std::wstring& text) const { return Child(L"Button", text); }
+    std::vector<std::wstring> Log() const;
+    HWND Focus() const;
+    // The About box, once it is up: a dialog of this process titled "Quenlith".
+    HWND MessageBox() const;
+
+    void Click(HWND control) const;
+    void Press(std::initializer_list<WORD> keys) const; // held in order, released in reverse
+    // Whether the process ended (with its exit code) within the timeout.
+    bool WaitForExit(DWORD& exitCode) const;
+
+  private:
+    HANDLE process_ = nullptr;
+    DWORD threadId_ = 0;
+    HWND window_ = nullptr;
+};
+
+// Polls until the condition holds; false after the timeout.
+bool WaitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds timeout = std::chrono::seconds(15));
+
+std::wstring TextOf(HWND window);
+RECT ClientRectOf(HWND control); // in the parent's client coordinates
+// Saves what the screen shows of the window as a 24-bit BMP.
+void SaveScreenshot(HWND window, const std::wstring& path);
+
+} // namespace quenlith::testing

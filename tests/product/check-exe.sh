@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# The product is a 32-bit Windows GUI executable that imports nothing but Windows' own DLLs.
+set -euo pipefail
+exe=$1
+allowed='^(kernel32|user32|gdi32|comctl32|ole32|oleaut32|advapi32|shell32|msvcrt)\.dll$'
+
+headers=$(i686-w64-mingw32-objdump -f -p "$exe")
+grep -q 'file format pei-i386' <<<"$headers" || { echo "FAIL: $exe is not a 32-bit PE"; exit 1; }
+grep -Eq '^Subsystem\s+0*2\s' <<<"$headers" || { echo "FAIL: $exe is not a GUI program"; exit 1; }
+bad=0
+while read -r dll; do
+    if ! grep -Eiq "$allowed" <<<"$dll"; then
+        echo "FAIL: $exe imports $dll"
+        bad=1
+    fi
+done < <(awk '/DLL Name:/ {print $3}' <<<"$headers")
+[ "$bad" -eq 0 ] || exit 1
+echo "$exe: 32-bit GUI, $(stat -c %s "$exe") bytes, imports $(awk '/DLL Name:/ {printf "%s ", $3}' <<<"$headers")"
