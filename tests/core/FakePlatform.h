@@ -62,7 +62,7 @@ class FakePlatform final : public Platform {
     void ClearItems() override;
 
   private:
-    void Enter(const char* operation, std::wstring_view trace, std::wstring_view argument = {});
+    void Enter(const char* operation, std::wstring_view call, std::wstring_view argument = {});
     const FakeDrive* FindDrive(std::wstring_view entry) const;
     const FakeDrive* DriveOfPath(const std::wstring& path) const;
 
