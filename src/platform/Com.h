@@ -12,7 +12,7 @@ namespace quenlith {
 
 // Joins the calling thread to a single-threaded apartment for the guard's lifetime.
 class ComApartment {
-  public:
+public:
     ComApartment() {
         const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         if (FAILED(hr)) {
@@ -25,7 +25,7 @@ class ComApartment {
 };
 
 class Bstr {
-  public:
+public:
     explicit Bstr(const std::wstring& text)
         : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
         if (value_ == nullptr) {
@@ -40,12 +40,12 @@ class Bstr {
     BSTR get() const { return value_; }
     BSTR* address() { return &value_; }
 
-  private:
+private:
     BSTR value_;
 };
 
 class Variant {
-  public:
+public:
     Variant() { ::VariantInit(&value_); }
     ~Variant() { ::VariantClear(&value_); }
     Variant(const Variant&) = delete;
@@ -54,7 +54,7 @@ class Variant {
     VARIANT* get() { return &value_; }
     const VARIANT& operator*() const { return value_; }
 
-  private:
+private:
     VARIANT value_;
 };
 

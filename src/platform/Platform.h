@@ -15,13 +15,13 @@ namespace quenlith {
 // Every platform failure: the operation's name and the platform's error code (a Win32 error
 // code or an HRESULT). Callers only tell success from failure; the code is for people.
 class PlatformError : public std::exception {
-  public:
+public:
     PlatformError(const char* operation, std::uint32_t code);
     const char* operation() const noexcept { return operation_; }
     std::uint32_t code() const noexcept { return code_; }
     const char* what() const noexcept override { return message_.c_str(); }
 
-  private:
+private:
     const char* operation_;
     std::uint32_t code_;
     std::string message_;
@@ -62,7 +62,7 @@ constexpr bool MatchesMask(FileAttribute attributes, FileAttribute mask) {
 
 // An object of the automation service; destroying it releases it.
 class Object {
-  public:
+public:
     virtual ~Object() = default;
 };
 using ObjectPtr = std::unique_ptr<Object>;
@@ -79,7 +79,7 @@ enum class MessageBoxStyle : std::uint32_t { OkOnly = 0 };
 
 // Each operation either does what it says or throws PlatformError.
 class Platform {
-  public:
+public:
     virtual ~Platform() = default;
 
     // The drive list, entries numbered from 0.

@@ -52,14 +52,64 @@ std::wstring FolderOf(const std::wstring& path) {
     return end == std::wstring::npos ? std::wstring() : path.substr(0, end + 1);
 }
 
+struct HandleCloser {
+    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+// The last part of a path: the name of the file itself.
+std::wstring_view NameOf(std::wstring_view path) {
+    const auto separator = path.find_last_of(L"\\/:");
+    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+}
+
+// Deletes the one file that the path names, and never what a link there points to: the
+// link itself is opened, and a platform that resolves it anyway (Wine does) is caught by
+// the name of what was opened.
+void DeleteOne(const std::wstring& path) {
+    const HANDLE handle = ::CreateFileW(
+        path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        ThrowLastError("DeleteFiles");
+    }
+    const Handle file(handle);
+    std::wstring opened(MAX_PATH, L'\0');
+    const DWORD length = ::GetFinalPathNameByHandleW(file.get(), opened.data(),
+                                                     static_cast<DWORD>(opened.size()), 0);
+    if (length == 0 || length >= opened.size()) {
+        ThrowLastError("DeleteFiles");
+    }
+    opened.resize(length);
+    const std::wstring_view asked = NameOf(path);
+    if (::CompareStringOrdinal(NameOf(opened).data(), static_cast<int>(NameOf(opened).size()),
+                               asked.data(), static_cast<int>(asked.size()), TRUE) != CSTR_EQUAL) {
+        throw PlatformError("DeleteFiles", ERROR_CANT_RESOLVE_FILENAME);
+    }
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    if (!::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
+                                      sizeof disposition)) {
+        ThrowLastError("DeleteFiles");
+    }
+}
+
 // An automation object of this platform: an IDispatch, released when the object goes.
 class DispatchObject final : public Object {
-  public:
-    explicit DispatchObject(ComPtr<IDispatch> dispatch) : dispatch_(std::move(dispatch)) {}
+public:
+    DispatchObject(ComPtr<IDispatch> dispatch, int& alive)
+        : dispatch_(std::move(dispatch)), alive_(alive) {
+        ++alive_;
+    }
+    ~DispatchObject() override { --alive_; }
+    DispatchObject(const DispatchObject&) = delete;
+    DispatchObject& operator=(const DispatchObject&) = delete;
+
     IDispatch* get() const { return dispatch_.Get(); }
 
-  private:
+private:
     ComPtr<IDispatch> dispatch_;
+    int& alive_;
 };
 
 // Frees the strings an automation exception carries, and tells its error code.
@@ -84,13 +134,13 @@ struct ExceptionInfo : EXCEPINFO {
     }
 };
 
-Value ToValue(const VARIANT& result) {
+Value ToValue(const VARIANT& result, int& alive) {
     switch (result.vt) {
     case VT_BOOL:
         return result.boolVal == VARIANT_TRUE;
     case VT_DISPATCH:
         if (result.pdispVal != nullptr) {
-            return std::make_unique<DispatchObject>(ComPtr<IDispatch>(result.pdispVal));
+            return std::make_unique<DispatchObject>(ComPtr<IDispatch>(result.pdispVal), alive);
         }
         return std::monostate{};
     default:
@@ -191,9 +241,7 @@ void Win32Platform::DeleteFiles(const std::wstring& path) {
     bool deleted = false;
     while (find) {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            if (!::DeleteFileW((folder + data.cFileName).c_str())) {
-                ThrowLastError("DeleteFiles");
-            }
+            DeleteOne(folder + data.cFileName);
             deleted = true;
         }
         if (!::FindNextFileW(find.get(), &data)) {
@@ -214,7 +262,7 @@ ObjectPtr Win32Platform::CreateServiceObject(const std::wstring& programmaticId)
     Check(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                              IID_PPV_ARGS(&dispatch)),
           "CreateServiceObject");
-    return std::make_unique<DispatchObject>(std::move(dispatch));
+    return std::make_unique<DispatchObject>(std::move(dispatch), liveObjects_);
 }
 
 Value Win32Platform::CallMember(Object& object, const std::wstring& member,
@@ -244,7 +292,7 @@ Value Win32Platform::CallMember(Object& object, const std::wstring& member,
         dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
                          &params, result.get(), &exception, &badArgument);
     Check(exception.Code(hr), "CallMember");
-    return ToValue(*result);
+    return ToValue(*result, liveObjects_);
 }
 
 // ---- The screen ----------------------------------------------------------------------------

@@ -14,7 +14,7 @@ struct Win32Controls {
 };
 
 class Win32Platform final : public Platform {
-  public:
+public:
     // Also sets the process error mode: a drive without a medium answers "not ready" instead of
     // putting a "no disk" box in the user's face.
     explicit Win32Platform(Win32Controls controls);
@@ -37,8 +37,12 @@ class Win32Platform final : public Platform {
     void AppendItem(const std::wstring& text) override;
     void ClearItems() override;
 
-  private:
+    // Automation objects handed out and not yet released; every one must die with its call.
+    int LiveObjects() const { return liveObjects_; }
+
+private:
     Win32Controls controls_;
+    int liveObjects_ = 0;
 };
 
 } // namespace quenlith

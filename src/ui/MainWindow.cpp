@@ -44,13 +44,13 @@ ChildClass ClassOf(const layout::ControlSpec& spec) {
 
 // The wait cursor for as long as a scan runs.
 class WaitCursor {
-  public:
+public:
     WaitCursor() : previous_(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
     ~WaitCursor() { ::SetCursor(previous_); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-  private:
+private:
     HCURSOR previous_;
 };
 

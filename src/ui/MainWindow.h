@@ -20,14 +20,14 @@ template <typename Handle>
 using GdiObject = std::unique_ptr<std::remove_pointer_t<Handle>, GdiObjectDeleter>;
 
 class frmremover {
-  public:
+public:
     static constexpr const wchar_t* kClassName = L"Quenlith.frmremover";
 
     // Registers the class, builds the window from its design and shows it.
     void Create(HINSTANCE instance, int showCommand);
     HWND hwnd() const { return hwnd_; }
 
-  private:
+private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -9,7 +9,7 @@ namespace {
 using Log = std::vector<std::wstring>;
 
 class CommandsTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         fake.drives = {{L"e:"}};
         fake.AddFile(L"e:\\autorun.inf", FileAttribute::Hidden);

@@ -7,7 +7,7 @@ namespace quenlith::testing {
 namespace {
 
 class DriveProbeTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         fake.drives = {{L"c:", DriveState::DriveReady},
                        {L"e:", DriveState::DriveNotReady},

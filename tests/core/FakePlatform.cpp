@@ -15,13 +15,13 @@ constexpr std::uint32_t kInjected = 0xFA11;
 constexpr std::uint32_t kUnknownName = 0x80020006; // DISP_E_UNKNOWNNAME
 
 class FakeObject : public Object {
-  public:
+public:
     explicit FakeObject(int& alive) : alive_(alive) { ++alive_; }
     ~FakeObject() override { --alive_; }
     FakeObject(const FakeObject&) = delete;
     FakeObject& operator=(const FakeObject&) = delete;
 
-  private:
+private:
     int& alive_;
 };
 
@@ -30,7 +30,7 @@ class FakeService final : public FakeObject {
 };
 
 class FakeDriveObject final : public FakeObject {
-  public:
+public:
     FakeDriveObject(int& alive, DriveState driveState) : FakeObject(alive), state(driveState) {}
     DriveState state;
 };

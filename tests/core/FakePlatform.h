@@ -26,7 +26,7 @@ struct NoCaseLess {
 };
 
 class FakePlatform final : public Platform {
-  public:
+public:
     // What the system has now; RefreshDrives copies it into the drive list.
     std::vector<FakeDrive> drives;
     std::map<std::wstring, FileAttribute, NoCaseLess> files;
@@ -61,7 +61,7 @@ class FakePlatform final : public Platform {
     void AppendItem(const std::wstring& text) override;
     void ClearItems() override;
 
-  private:
+private:
     void Enter(const char* operation, std::wstring_view call, std::wstring_view argument = {});
     const FakeDrive* FindDrive(std::wstring_view entry) const;
     const FakeDrive* DriveOfPath(const std::wstring& path) const;

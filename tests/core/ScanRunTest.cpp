@@ -14,7 +14,7 @@ const std::wstring kE = L"e:\\autorun.inf";
 const std::wstring kF = L"f:\\autorun.inf";
 
 class ScanRunTest : public ::testing::Test {
-  protected:
+protected:
     // c: clean, d: a stick without medium, e: and f: infected with a well-hidden file.
     void SetUp() override {
         fake.drives = {{L"c:"}, {L"d:", DriveState::DriveNotReady}, {L"e:"}, {L"f:"}};

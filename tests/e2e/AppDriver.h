@@ -15,7 +15,7 @@ namespace quenlith::testing {
 constexpr const wchar_t* kWindowTitle = L"Quenlith - The Quenlith Authors";
 
 class App {
-  public:
+public:
     explicit App(const std::wstring& program);
     ~App();
     App(const App&) = delete;
@@ -36,7 +36,7 @@ class App {
     // Whether the process ended (with its exit code) within the timeout.
     bool WaitForExit(DWORD& exitCode) const;
 
-  private:
+private:
     HANDLE process_ = nullptr;
     DWORD threadId_ = 0;
     HWND window_ = nullptr;

@@ -17,7 +17,7 @@ constexpr DWORD kWellHidden =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
 
 class WindowTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         for (const wchar_t* drive : {L"c:", L"d:", L"e:", L"f:"}) {
             RemoveTarget(std::wstring(drive) + L"\\autorun.inf");

@@ -11,7 +11,7 @@ constexpr DWORD kWellHidden =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
 
 class Win32PlatformTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         for (const std::wstring& drive : kReadyDrives) {
             RemoveTarget(drive + L"\\autorun.inf");

@@ -10,7 +10,7 @@ namespace {
 using Log = std::vector<std::wstring>;
 
 class WineScanTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         for (const wchar_t* drive : {L"c:", L"d:", L"e:", L"f:"}) {
             RemoveTarget(std::wstring(drive) + L"\\autorun.inf");

@@ -24,13 +24,13 @@ std::vector<std::wstring> ListItems(HWND list);
 
 // Another process holds the file open without delete sharing, until this object goes.
 class HeldOpenFile {
-  public:
+public:
     explicit HeldOpenFile(const std::wstring& path);
     ~HeldOpenFile();
     HeldOpenFile(const HeldOpenFile&) = delete;
     HeldOpenFile& operator=(const HeldOpenFile&) = delete;
 
-  private:
+private:
     HANDLE release_ = nullptr;
     HANDLE process_ = nullptr;
 };
@@ -39,14 +39,14 @@ int HoldOpen(const wchar_t* path, const wchar_t* readyEvent, const wchar_t* rele
 
 // A hidden window with the combo box and list box that the platform works on.
 class HiddenControls {
-  public:
+public:
     HiddenControls();
     ~HiddenControls();
     HiddenControls(const HiddenControls&) = delete;
     HiddenControls& operator=(const HiddenControls&) = delete;
     Win32Controls get() const { return {owner_, driveList_, log_}; }
 
-  private:
+private:
     HWND owner_ = nullptr;
     HWND driveList_ = nullptr;
     HWND log_ = nullptr;

@@ -7,6 +7,7 @@
 # (QUENLITH_USE_DISPLAY=1 keeps the current DISPLAY instead, for a person to watch).
 # The program is copied to c:\tests and started there; arguments are passed on.
 #   QUENLITH_EXTRA_FILES  more files to copy beside it (separated by spaces)
+#   QUENLITH_SEED         a script run with the sandbox folder once the drives are laid out
 #   QUENLITH_RESULTS      a folder that receives what the program left in c:\tests\results,
 #                         with every BMP picture turned into a PNG
 set -euo pipefail
@@ -46,6 +47,8 @@ for drive in d e f; do
     ln -s "$sandbox/$drive" "$devices/$drive:"
 done
 ln -s "$sandbox/gone" "$devices/g:"
+# What Windows programs cannot make under Wine (symbolic links, say) a seed script can.
+[ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" "$sandbox"
 ln -s "$sandbox/no-medium" "$devices/h:"
 export QUENLITH_SANDBOX=$sandbox
 

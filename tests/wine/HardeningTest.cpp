@@ -1,0 +1,153 @@
+// The scan over real files when the world misbehaves: drives that vanish mid-run, links,
+// folders in the way, a log that grows very long, and many runs that must leak nothing.
+#include "WineSupport.h"
+#include "scan/ScanRun.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+
+namespace quenlith::testing {
+namespace {
+
+using Log = std::vector<std::wstring>;
+
+// The real platform, with a hook that runs right after the drive list is refreshed.
+class RefreshHook final : public Platform {
+public:
+    RefreshHook(Platform& real, std::function<void()> hook) : real_(real), hook_(std::move(hook)) {}
+
+    void RefreshDrives() override {
+        real_.RefreshDrives();
+        hook_();
+    }
+    std::int16_t DriveCount() override { return real_.DriveCount(); }
+    std::wstring DriveEntry(std::int16_t index) override { return real_.DriveEntry(index); }
+    void ChangeCurrentDrive(const std::wstring& drive) override { real_.ChangeCurrentDrive(drive); }
+    void SetFileAttributes(const std::wstring& path, FileAttribute attributes) override {
+        real_.SetFileAttributes(path, attributes);
+    }
+    std::wstring FindMatchingFile(const std::wstring& path, FileAttribute mask) override {
+        return real_.FindMatchingFile(path, mask);
+    }
+    void DeleteFiles(const std::wstring& path) override { real_.DeleteFiles(path); }
+    ObjectPtr CreateServiceObject(const std::wstring& id) override {
+        return real_.CreateServiceObject(id);
+    }
+    Value CallMember(Object& object, const std::wstring& member,
+                     std::span<const std::wstring> arguments) override {
+        return real_.CallMember(object, member, arguments);
+    }
+    void ShowMessageBox(const std::wstring& text, MessageBoxStyle style,
+                        const std::wstring& title) override {
+        real_.ShowMessageBox(text, style, title);
+    }
+    void AppendItem(const std::wstring& text) override { real_.AppendItem(text); }
+    void ClearItems() override { real_.ClearItems(); }
+
+private:
+    Platform& real_;
+    std::function<void()> hook_;
+};
+
+// A folder of the sandbox by its host path, which no drive letter reaches.
+std::wstring SandboxFolder(const std::wstring& name) {
+    const wchar_t* sandbox = ::_wgetenv(L"QUENLITH_SANDBOX");
+    std::wstring path =
+        L"\\\\?\\unix" + std::wstring(sandbox != nullptr ? sandbox : L"") + L"/" + name;
+    for (wchar_t& c : path) {
+        c = c == L'/' ? L'\\' : c;
+    }
+    return path;
+}
+
+class HardeningTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const wchar_t* drive : {L"c:", L"d:", L"e:", L"f:"}) {
+            RemoveTarget(std::wstring(drive) + L"\\autorun.inf");
+        }
+    }
+    Log LogItems() const { return ListItems(controls.get().log); }
+
+    ComApartment apartment;
+    HiddenControls controls;
+    Win32Platform platform{controls.get()};
+};
+
+TEST_F(HardeningTest, ADriveWhoseFolderVanishesAfterTheRefreshIsPassedOver) {
+    CreateFileWith(L"e:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN);
+    const std::wstring folder = SandboxFolder(L"e");
+    const std::wstring away = SandboxFolder(L"e-away");
+    RefreshHook hooked(platform, [&] { ASSERT_TRUE(::MoveFileW(folder.c_str(), away.c_str())); });
+
+    ScanAndRemove(hooked);
+    ASSERT_TRUE(::MoveFileW(away.c_str(), folder.c_str()));
+
+    EXPECT_EQ(LogItems(),
+              (Log{L"Autorun Not Found : c:\\autorun.inf", L"Autorun Not Found : d:\\autorun.inf",
+                   L"Autorun Not Found : f:\\autorun.inf"}));
+    EXPECT_NE(AttributesOf(L"e:\\autorun.inf"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(HardeningTest, AFolderNamedAutorunInfKeepsEverythingInIt) {
+    CreateFolder(L"f:\\autorun.inf");
+    CreateFileWith(L"f:\\autorun.inf\\autorun.inf", FILE_ATTRIBUTE_HIDDEN);
+    CreateFileWith(L"f:\\autorun.inf\\keep.txt", FILE_ATTRIBUTE_READONLY);
+
+    ScanAndRemove(platform);
+
+    EXPECT_EQ(LogItems().back(), L"Autorun Not Found : f:\\autorun.inf");
+    EXPECT_NE(AttributesOf(L"f:\\autorun.inf\\autorun.inf") & FILE_ATTRIBUTE_HIDDEN, 0U);
+    EXPECT_NE(AttributesOf(L"f:\\autorun.inf\\keep.txt") & FILE_ATTRIBUTE_READONLY, 0U);
+    RemoveTarget(L"f:\\autorun.inf\\autorun.inf");
+    RemoveTarget(L"f:\\autorun.inf\\keep.txt");
+}
+
+TEST_F(HardeningTest, TheLogKeepsEveryEntryPastFiftyThousand) {
+    // A long session's earlier entries, then runs (four ready drives, four entries each)
+    // until the log holds more than fifty thousand.
+    constexpr std::size_t kEarlier = 48000;
+    platform.AppendItem(L"LOG:");
+    for (std::size_t i = 1; i < kEarlier; ++i) {
+        platform.AppendItem(L"Autorun Not Found : earlier");
+    }
+    std::size_t runs = 0;
+    while (::SendMessageW(controls.get().log, LB_GETCOUNT, 0, 0) <= 50000) {
+        ScanAndRemove(platform);
+        ++runs;
+    }
+    const Log log = LogItems();
+    ASSERT_EQ(log.size(), kEarlier + 4 * runs);
+    EXPECT_EQ(log.front(), L"LOG:");
+    for (std::size_t i = kEarlier; i < log.size(); i += 4) {
+        ASSERT_EQ(log[i], L"Autorun Not Found : c:\\autorun.inf") << "entry " << i;
+        ASSERT_EQ(log[i + 3], L"Autorun Not Found : f:\\autorun.inf") << "entry " << i + 3;
+    }
+}
+
+TEST_F(HardeningTest, AThousandScansLeakNoHandleWindowObjectOrComObject) {
+    const HANDLE process = ::GetCurrentProcess();
+    const auto counts = [&] {
+        DWORD handles = 0;
+        ::GetProcessHandleCount(process, &handles);
+        return std::vector<DWORD>{handles, ::GetGuiResources(process, GR_GDIOBJECTS),
+                                  ::GetGuiResources(process, GR_USEROBJECTS)};
+    };
+    CreateFileWith(L"d:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    ScanAndRemove(platform); // the first run loads what stays loaded
+    const std::vector<DWORD> before = counts();
+    for (int i = 0; i < 1000; ++i) {
+        if (i % 2 == 0) {
+            CreateFileWith(L"d:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+        }
+        ScanAndRemove(platform);
+        platform.ClearItems();
+    }
+    EXPECT_EQ(counts(), before) << "handles, GDI objects, USER objects";
+    EXPECT_EQ(platform.LiveObjects(), 0);
+}
+
+} // namespace
+} // namespace quenlith::testing
