@@ -1,8 +1,9 @@
-# Shared by both Windows cross builds: mingw-w64's posix thread model (std::mutex for
-# googletest), everything linked statically so only Windows' own DLLs are imported.
+# Shared by both Windows cross builds, everything linked statically so only Windows' own DLLs
+# are imported. QUENLITH_THREADS is the compiler's thread model: posix where googletest is
+# built (it needs std::mutex), win32 where nothing needs threads (no pthreads emulation).
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_C_COMPILER ${QUENLITH_MINGW}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${QUENLITH_MINGW}-g++-posix)
+set(CMAKE_C_COMPILER ${QUENLITH_MINGW}-gcc-${QUENLITH_THREADS})
+set(CMAKE_CXX_COMPILER ${QUENLITH_MINGW}-g++-${QUENLITH_THREADS})
 set(CMAKE_RC_COMPILER ${QUENLITH_MINGW}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${QUENLITH_MINGW})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

@@ -1,3 +1,4 @@
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(QUENLITH_MINGW i686-w64-mingw32)
+set(QUENLITH_THREADS win32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -3,6 +3,14 @@
 #include "ui/MainWindow.h"
 
 #include <commctrl.h>
+#include <cstdlib>
+
+// No exception leaves wWinMain, so the standard library's verbose terminate handler, which
+// names the exception on a console this program does not have, would only add its demangler
+// (about 46 KiB) to the executable.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+} // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     try {

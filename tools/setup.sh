@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
     cmake make g++ googletest                                  # native core and unit tests
-    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix         # the two Windows builds
+    g++-mingw-w64-x86-64-posix                                  # the tested Windows build
+    g++-mingw-w64-i686-win32                                    # the product
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64                                                      # runs the x86_64 build
     xvfb x11-utils imagemagick                                  # window tests and screenshots

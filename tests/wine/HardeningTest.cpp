@@ -127,17 +127,17 @@ TEST_F(HardeningTest, TheLogKeepsEveryEntryPastFiftyThousand) {
     }
 }
 
-TEST_F(HardeningTest, AThousandScansLeakNoHandleWindowObjectOrComObject) {
-    const HANDLE process = ::GetCurrentProcess();
-    const auto counts = [&] {
-        DWORD handles = 0;
-        ::GetProcessHandleCount(process, &handles);
-        return std::vector<DWORD>{handles, ::GetGuiResources(process, GR_GDIOBJECTS),
+TEST_F(HardeningTest, AThousandScansLeakNoHandleWindowOrComObject) {
+    const auto counts = [] {
+        const HANDLE process = ::GetCurrentProcess();
+        return std::vector<DWORD>{CountHandles(process), CountWindows(::GetCurrentProcessId()),
+                                  ::GetGuiResources(process, GR_GDIOBJECTS),
                                   ::GetGuiResources(process, GR_USEROBJECTS)};
     };
     CreateFileWith(L"d:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     ScanAndRemove(platform); // the first run loads what stays loaded
     const std::vector<DWORD> before = counts();
+    ASSERT_GT(before[0], 0U);
     for (int i = 0; i < 1000; ++i) {
         if (i % 2 == 0) {
             CreateFileWith(L"d:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
@@ -145,7 +145,7 @@ TEST_F(HardeningTest, AThousandScansLeakNoHandleWindowObjectOrComObject) {
         ScanAndRemove(platform);
         platform.ClearItems();
     }
-    EXPECT_EQ(counts(), before) << "handles, GDI objects, USER objects";
+    EXPECT_EQ(counts(), before) << "handles, windows, GDI objects, USER objects";
     EXPECT_EQ(platform.LiveObjects(), 0);
 }
 

@@ -1,5 +1,6 @@
 #include "WineSupport.h"
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -57,6 +58,51 @@ std::vector<std::wstring> ListItems(HWND list) {
         items.push_back(item.c_str());
     }
     return items;
+}
+
+DWORD CountHandles(HANDLE process) {
+    constexpr std::uintptr_t kHighestProbed = 0x10000;
+    DWORD count = 0;
+    for (std::uintptr_t value = 4; value <= kHighestProbed; value += 4) {
+        HANDLE copy = nullptr;
+        if (::DuplicateHandle(process, reinterpret_cast<HANDLE>(value), ::GetCurrentProcess(),
+                              &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+            ::CloseHandle(copy);
+            ++count;
+        }
+    }
+    return count;
+}
+
+namespace {
+
+struct WindowCount {
+    DWORD processId;
+    DWORD count;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM lParam) {
+    ++reinterpret_cast<WindowCount*>(lParam)->count;
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM lParam) {
+    auto& windows = *reinterpret_cast<WindowCount*>(lParam);
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(window, &processId);
+    if (processId == windows.processId) {
+        ++windows.count;
+        ::EnumChildWindows(window, CountChild, lParam);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+DWORD CountWindows(DWORD processId) {
+    WindowCount windows = {processId, 0};
+    ::EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
+    return windows.count;
 }
 
 HeldOpenFile::HeldOpenFile(const std::wstring& path) {

@@ -22,6 +22,13 @@ void CreateFolder(const std::wstring& path);
 void RemoveTarget(const std::wstring& path);
 std::vector<std::wstring> ListItems(HWND list);
 
+// Counts a process's open handles by trying each handle value in turn; Wine's own counters
+// (GetProcessHandleCount, GetGuiResources) always answer 0.
+DWORD CountHandles(HANDLE process);
+// Counts the windows of a process, its top-level windows and their children: its USER objects
+// that matter here.
+DWORD CountWindows(DWORD processId);
+
 // Another process holds the file open without delete sharing, until this object goes.
 class HeldOpenFile {
 public:

@@ -6,6 +6,7 @@
 # It gets a private Xvfb display of its own, stopped by its process id at the end
 # (QUENLITH_USE_DISPLAY=1 keeps the current DISPLAY instead, for a person to watch).
 # The program is copied to c:\tests and started there; arguments are passed on.
+#   QUENLITH_READY_DRIVES the letters of the ready folder drives, "d e f" unless given
 #   QUENLITH_EXTRA_FILES  more files to copy beside it (separated by spaces)
 #   QUENLITH_SEED         a script run with the sandbox folder once the drives are laid out
 #   QUENLITH_RESULTS      a folder that receives what the program left in c:\tests\results,
@@ -42,14 +43,14 @@ fi
 "$wineserver" -w 2>/dev/null || true
 devices=$WINEPREFIX/dosdevices
 find "$devices" -maxdepth 1 -name '?:' ! -name 'c:' -exec rm -f {} +
-for drive in d e f; do
+for drive in ${QUENLITH_READY_DRIVES:-d e f}; do
     mkdir "$sandbox/$drive"
     ln -s "$sandbox/$drive" "$devices/$drive:"
 done
-ln -s "$sandbox/gone" "$devices/g:"
+[ -e "$devices/g:" ] || ln -s "$sandbox/gone" "$devices/g:"
+[ -e "$devices/h:" ] || ln -s "$sandbox/no-medium" "$devices/h:"
 # What Windows programs cannot make under Wine (symbolic links, say) a seed script can.
 [ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" "$sandbox"
-ln -s "$sandbox/no-medium" "$devices/h:"
 export QUENLITH_SANDBOX=$sandbox
 
 tests=$WINEPREFIX/drive_c/tests
