@@ -320,9 +320,10 @@ std::string Counts(HANDLE process) {
     ::GetProcessMemoryInfo(process, &memory, sizeof memory);
     char text[200] = {};
     std::snprintf(text, sizeof text,
-                  "working set %zu KiB, committed %zu KiB, %lu handles, %lu windows, "
+                  "working set %llu KiB, committed %llu KiB, %lu handles, %lu windows, "
                   "GDI %lu, USER %lu",
-                  memory.WorkingSetSize / 1024, memory.PagefileUsage / 1024,
+                  static_cast<unsigned long long>(memory.WorkingSetSize / 1024),
+                  static_cast<unsigned long long>(memory.PagefileUsage / 1024),
                   quenlith::testing::CountHandles(process),
                   quenlith::testing::CountWindows(::GetProcessId(process)),
                   ::GetGuiResources(process, GR_GDIOBJECTS),
@@ -365,9 +366,9 @@ int RunFootprint(const std::wstring& quenlith) {
     const auto growth =
         static_cast<long long>(Committed(app.process)) - static_cast<long long>(before);
     char figure[120] = {};
-    std::snprintf(figure, sizeof figure, "%+lld KiB for %llu new entries holding %zu KiB of text",
+    std::snprintf(figure, sizeof figure, "%+lld KiB for %llu new entries holding %llu KiB of text",
                   growth / 1024, static_cast<unsigned long long>(entries - entriesBefore),
-                  text / 1024);
+                  static_cast<unsigned long long>(text / 1024));
     Row("Committed memory growth, scans 2 to 1,000", figure);
     Close(app);
     return 0;
