@@ -20,14 +20,14 @@ struct ChildClass {
     DWORD extendedStyle;
 };
 
-ChildClass ClassOf(const layout::ControlSpec& spec) {
-    switch (spec.kind) {
+ChildClass ClassOf(const layout::ControlSpec& design) {
+    switch (design.kind) {
     case Kind::Label:
         // One line each: a label clips rather than wrap out of its designed height.
         return {L"STATIC",
                 static_cast<DWORD>(
                     SS_NOPREFIX |
-                    (spec.align == layout::Align::Center ? SS_CENTER : SS_LEFTNOWORDWRAP)),
+                    (design.align == layout::Align::Center ? SS_CENTER : SS_LEFTNOWORDWRAP)),
                 0};
     case Kind::Button:
         return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
@@ -160,13 +160,13 @@ LRESULT frmremover::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool frmremover::OnCreate() {
     for (std::size_t i = 0; i < layout::kFonts.size(); ++i) {
-        const layout::FontSpec& spec = layout::kFonts[i];
+        const layout::FontSpec& design = layout::kFonts[i];
         LOGFONTW font = {};
-        font.lfHeight = -::MulDiv(spec.hundredthsOfPoint, dpi_, 7200);
-        font.lfWeight = spec.weight;
+        font.lfHeight = -::MulDiv(design.hundredthsOfPoint, dpi_, 7200);
+        font.lfWeight = design.weight;
         font.lfCharSet = DEFAULT_CHARSET;
         font.lfQuality = CLEARTYPE_QUALITY;
-        ::lstrcpynW(font.lfFaceName, spec.face, LF_FACESIZE);
+        ::lstrcpynW(font.lfFaceName, design.face, LF_FACESIZE);
         fonts_[i].reset(::CreateFontIndirectW(&font));
         if (!fonts_[i]) {
             return false;
@@ -174,19 +174,19 @@ bool frmremover::OnCreate() {
     }
 
     const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
-    for (const layout::ControlSpec& spec : layout::kControls) {
-        const ChildClass childClass = ClassOf(spec);
+    for (const layout::ControlSpec& design : layout::kControls) {
+        const ChildClass childClass = ClassOf(design);
         const HWND child = ::CreateWindowExW(
-            childClass.extendedStyle, childClass.name, spec.text,
-            WS_CHILD | WS_VISIBLE | childClass.style, Pixels(spec.left), Pixels(spec.top),
-            Pixels(spec.width), Pixels(spec.height), hwnd_,
-            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(spec.id)), instance, nullptr);
+            childClass.extendedStyle, childClass.name, design.text,
+            WS_CHILD | WS_VISIBLE | childClass.style, Pixels(design.left), Pixels(design.top),
+            Pixels(design.width), Pixels(design.height), hwnd_,
+            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(design.id)), instance, nullptr);
         if (child == nullptr) {
             return false;
         }
-        ::SendMessageW(child, WM_SETFONT,
-                       reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(spec.font)].get()),
-                       FALSE);
+        ::SendMessageW(
+            child, WM_SETFONT,
+            reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(design.font)].get()), FALSE);
     }
     platform_.emplace(Win32Controls{hwnd_, Item(Control::Drive1), Item(Control::List1)});
     platform_->AppendItem(std::wstring(kLogHeader));

@@ -1,5 +1,7 @@
 #include "AppDriver.h"
 
+#include "../wine/WineSupport.h"
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -8,13 +10,6 @@
 namespace quenlith::testing {
 
 namespace {
-
-void Require(bool ok, const char* what) {
-    if (!ok) {
-        throw std::runtime_error(std::string(what) + " failed, error " +
-                                 std::to_string(::GetLastError()));
-    }
-}
 
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = {};

@@ -18,11 +18,7 @@ constexpr DWORD kWellHidden =
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (const wchar_t* drive : {L"c:", L"d:", L"e:", L"f:"}) {
-            RemoveTarget(std::wstring(drive) + L"\\autorun.inf");
-        }
-    }
+    void SetUp() override { ClearSandboxTargets(); }
     // Waits until the log holds exactly that many items, then gives them.
     Log LogOnceItHas(std::size_t count) {
         WaitFor([&] { return app->Log().size() == count; });

@@ -1,9 +1,6 @@
 // The scan over real files when the world misbehaves: drives that vanish mid-run, links,
 // folders in the way, a log that grows very long, and many runs that must leak nothing.
-#include "WineSupport.h"
-#include "scan/ScanRun.h"
-
-#include <gtest/gtest.h>
+#include "SandboxScanTest.h"
 
 #include <cstdlib>
 #include <functional>
@@ -62,19 +59,7 @@ std::wstring SandboxFolder(const std::wstring& name) {
     return path;
 }
 
-class HardeningTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const wchar_t* drive : {L"c:", L"d:", L"e:", L"f:"}) {
-            RemoveTarget(std::wstring(drive) + L"\\autorun.inf");
-        }
-    }
-    Log LogItems() const { return ListItems(controls.get().log); }
-
-    ComApartment apartment;
-    HiddenControls controls;
-    Win32Platform platform{controls.get()};
-};
+using HardeningTest = SandboxScanTest;
 
 TEST_F(HardeningTest, ADriveWhoseFolderVanishesAfterTheRefreshIsPassedOver) {
     CreateFileWith(L"e:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN);

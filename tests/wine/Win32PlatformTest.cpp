@@ -12,11 +12,7 @@ constexpr DWORD kWellHidden =
 
 class Win32PlatformTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        for (const std::wstring& drive : kReadyDrives) {
-            RemoveTarget(drive + L"\\autorun.inf");
-        }
-    }
+    void SetUp() override { ClearSandboxTargets(); }
     DWORD ErrorOf(auto&& call) {
         try {
             call();

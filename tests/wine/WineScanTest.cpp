@@ -1,26 +1,12 @@
 // Whole scan runs over the sandbox drives, against the real Win32 platform.
-#include "WineSupport.h"
-#include "scan/ScanRun.h"
-
-#include <gtest/gtest.h>
+#include "SandboxScanTest.h"
 
 namespace quenlith::testing {
 namespace {
 
 using Log = std::vector<std::wstring>;
 
-class WineScanTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const wchar_t* drive : {L"c:", L"d:", L"e:", L"f:"}) {
-            RemoveTarget(std::wstring(drive) + L"\\autorun.inf");
-        }
-    }
-    Log LogItems() const { return ListItems(controls.get().log); }
-    ComApartment apartment;
-    HiddenControls controls;
-    Win32Platform platform{controls.get()};
-};
+using WineScanTest = SandboxScanTest;
 
 TEST_F(WineScanTest, CleansTheReadyDrivesAndReportsEachInOrder) {
     CreateFileWith(L"d:\\autorun.inf",

@@ -6,16 +6,12 @@
 
 namespace quenlith::testing {
 
-namespace {
-
 void Require(bool ok, const char* what) {
     if (!ok) {
         throw std::runtime_error(std::string(what) + " failed, error " +
                                  std::to_string(::GetLastError()));
     }
 }
-
-} // namespace
 
 DWORD AttributesOf(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str());
@@ -46,6 +42,12 @@ void RemoveTarget(const std::wstring& path) {
     const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     Require((folder ? ::RemoveDirectoryW(path.c_str()) : ::DeleteFileW(path.c_str())) != FALSE,
             "RemoveTarget");
+}
+
+void ClearSandboxTargets() {
+    for (const wchar_t* drive : {L"c:", L"d:", L"e:", L"f:"}) {
+        RemoveTarget(std::wstring(drive) + L"\\autorun.inf");
+    }
 }
 
 std::vector<std::wstring> ListItems(HWND list) {

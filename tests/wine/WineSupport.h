@@ -11,15 +11,19 @@
 namespace quenlith::testing {
 
 // Drive letters of the sandbox that run-in-sandbox.sh lays out.
-inline const std::wstring kReadyDrives[] = {L"d:", L"e:", L"f:"};
 inline const std::wstring kAbsentDrive = L"g:";
 inline const std::wstring kNoMediumDrive = L"h:";
+
+// Throws with the last error when a setup step of a test fails.
+void Require(bool ok, const char* what);
 
 DWORD AttributesOf(const std::wstring& path); // INVALID_FILE_ATTRIBUTES when missing
 void CreateFileWith(const std::wstring& path, DWORD attributes);
 void CreateFolder(const std::wstring& path);
 // Removes a file or folder of that name whatever its attributes; nothing if there is none.
 void RemoveTarget(const std::wstring& path);
+// Removes autorun.inf, file or folder, from the roots of c: to f:.
+void ClearSandboxTargets();
 std::vector<std::wstring> ListItems(HWND list);
 
 // Counts a process's open handles by trying each handle value in turn; Wine's own counters
