@@ -156,3 +156,49 @@ TEST_F(WindowTest, ClosingTheWindowEndsTheProgram) {
 
 } // namespace
 } // namespace quenlith::testing
+
+namespace quenlith::testing {
+namespace {
+
+// The system's scaling, set for the programs started while it lives.
+class SystemDpi {
+public:
+    explicit SystemDpi(DWORD dpi) {
+        Require(::RegCreateKeyExW(HKEY_CURRENT_CONFIG, L"Software\\Fonts", 0, nullptr, 0,
+                                  KEY_SET_VALUE, nullptr, &key_, nullptr) == ERROR_SUCCESS,
+                "RegCreateKeyExW");
+        Set(dpi);
+    }
+    ~SystemDpi() {
+        Set(96);
+        ::RegCloseKey(key_);
+    }
+    SystemDpi(const SystemDpi&) = delete;
+    SystemDpi& operator=(const SystemDpi&) = delete;
+
+private:
+    void Set(DWORD dpi) {
+        ::RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                         sizeof dpi);
+    }
+    HKEY key_ = nullptr;
+};
+
+TEST(WindowScaling, KeepsTheDesignAtOneHundredAndFiftyPercent) {
+    const SystemDpi scaled(144); // 150 %: a pixel is 10 twips
+    const App app(kProgram);
+    RECT client = {};
+    ::GetClientRect(app.window(), &client);
+    EXPECT_EQ(client.right, 494);
+    EXPECT_EQ(client.bottom, 333);
+    const RECT scan = ClientRectOf(app.Button(L"Scan && Remove"));
+    EXPECT_EQ((std::vector<LONG>{scan.left, scan.top, scan.right, scan.bottom}),
+              (std::vector<LONG>{12, 60, 12 + 194, 60 + 26}));
+    const RECT list = ClientRectOf(app.Child(L"ListBox"));
+    EXPECT_EQ((std::vector<LONG>{list.left, list.top, list.right, list.bottom}),
+              (std::vector<LONG>{12, 96, 12 + 470, 96 + 198}));
+    EXPECT_GE(ClientRectOf(app.Child(L"ComboBox")).top, client.bottom);
+}
+
+} // namespace
+} // namespace quenlith::testing
