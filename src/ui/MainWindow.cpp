@@ -33,8 +33,7 @@ ChildClass ClassOf(const layout::ControlSpec& design) {
         return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
     case Kind::List:
         // Exactly the designed height, not rounded to whole items.
-        return {L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
-                WS_EX_CLIENTEDGE};
+        return {L"LISTBOX", LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case Kind::DriveList:
         // No tab stop: Tab must never land on a control nobody can see.
         return {L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 0};
@@ -84,11 +83,11 @@ void frmremover::Create(HINSTANCE instance, int showCommand) {
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = WindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = static_cast<HICON>(
-        ::LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    windowClass.hIcon = static_cast<HICON>(::LoadImageW(
+        instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
     windowClass.hIconSm = static_cast<HICON>(
         ::LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+                     ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = background_.get();
     windowClass.lpszClassName = kClassName;
