@@ -54,7 +54,7 @@ struct ControlSpec {
 // In tab order: the window creates them in this order.
 constexpr std::array<ControlSpec, 8> kControls = {{
     {Control::Label1, Kind::Label, 720, 120, 3255, 375, L"Quenlith", Font::Title},
-    {Control::Label2, Kind::Label, 3600, 360, 975, 255, L"The Authors", Font::Credit},
+    {Control::Label2, Kind::Label, 3600, 360, 975, 255, L"by Authors", Font::Credit},
     {Control::cmdscan, Kind::Button, 120, 600, 1935, 255, L"Scan && Remove", Font::Window},
     {Control::cmdabout, Kind::Button, 2280, 600, 1095, 255, L"&About", Font::Window},
     {Control::List1, Kind::List, 120, 960, 4695, 1980, L"", Font::Window},
