@@ -9,7 +9,9 @@
 // names the exception on a console this program does not have, would only add its demangler
 // (about 46 KiB) to the executable.
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+void __verbose_terminate_handler() {
+    std::abort();
+}
 } // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
