@@ -9,7 +9,7 @@ packages=(
     g++-mingw-w64-i686-win32                                    # the product
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64                                                      # runs the x86_64 build
-    xvfb x11-utils imagemagick                                  # window tests and screenshots
+    xvfb imagemagick                                            # window tests and screenshots
 )
 
 missing=()
