@@ -50,9 +50,10 @@ private:
 
 // A folder of the sandbox by its host path, which no drive letter reaches.
 std::wstring SandboxFolder(const std::wstring& name) {
+    // Only ever a folder of the sandbox: this path form reaches the whole host.
     const wchar_t* sandbox = ::_wgetenv(L"QUENLITH_SANDBOX");
-    std::wstring path =
-        L"\\\\?\\unix" + std::wstring(sandbox != nullptr ? sandbox : L"") + L"/" + name;
+    Require(sandbox != nullptr && std::wstring(sandbox).starts_with(L"/"), "QUENLITH_SANDBOX");
+    std::wstring path = L"\\\\?\\unix" + std::wstring(sandbox) + L"/" + name;
     for (wchar_t& c : path) {
         c = c == L'/' ? L'\\' : c;
     }
