@@ -24,6 +24,7 @@ namespace {
 
 using namespace quenlith;
 using Microsoft::WRL::ComPtr;
+using quenlith::testing::kWellHidden;
 using Clock = std::chrono::steady_clock;
 
 void Row(const char* what, const std::string& figure) {
@@ -83,8 +84,7 @@ void Seed(const std::vector<wchar_t>& letters) {
             const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             ::CloseHandle(file);
-            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                                   FILE_ATTRIBUTE_READONLY);
+            ::SetFileAttributesW(path.c_str(), kWellHidden);
         }
     }
 }

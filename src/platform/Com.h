@@ -37,7 +37,6 @@ public:
     Bstr& operator=(const Bstr&) = delete;
     Bstr(Bstr&& other) noexcept : value_(other.value_) { other.value_ = nullptr; }
 
-    BSTR get() const { return value_; }
     BSTR* address() { return &value_; }
 
 private:

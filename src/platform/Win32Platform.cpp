@@ -46,12 +46,6 @@ constexpr FileAttribute ToAttributes(DWORD win32) {
     return static_cast<FileAttribute>(win32 & classicBits);
 }
 
-// The folder part of a path, with its separator, to rebuild full names of search results.
-std::wstring FolderOf(const std::wstring& path) {
-    const auto end = path.find_last_of(L"\\/:");
-    return end == std::wstring::npos ? std::wstring() : path.substr(0, end + 1);
-}
-
 struct HandleCloser {
     void operator()(HANDLE handle) const { ::CloseHandle(handle); }
 };
@@ -61,6 +55,11 @@ using Handle = std::unique_ptr<void, HandleCloser>;
 std::wstring_view NameOf(std::wstring_view path) {
     const auto separator = path.find_last_of(L"\\/:");
     return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
+}
+
+// The folder part of a path, with its separator, to rebuild full names of search results.
+std::wstring FolderOf(const std::wstring& path) {
+    return path.substr(0, path.size() - NameOf(path).size());
 }
 
 // Deletes the one file that the path names, and never what a link there points to: the

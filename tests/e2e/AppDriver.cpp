@@ -124,25 +124,7 @@ HWND App::Child(const wchar_t* className, const std::wstring& text) const {
 }
 
 std::vector<std::wstring> App::Log() const {
-    const HWND list = Child(L"ListBox");
-    std::vector<std::wstring> items;
-    const auto count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (WPARAM i = 0; count != LB_ERR && i < static_cast<WPARAM>(count); ++i) {
-        // The list may change while it is read: an item that went ends the reading.
-        const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, i, 0);
-        if (length == LB_ERR) {
-            break;
-        }
-        std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
-        const LRESULT copied =
-            ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-        if (copied == LB_ERR) {
-            break;
-        }
-        item.resize(static_cast<std::size_t>(copied));
-        items.push_back(item);
-    }
-    return items;
+    return ListItems(Child(L"ListBox"));
 }
 
 HWND App::Focus() const {

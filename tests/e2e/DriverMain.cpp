@@ -10,8 +10,7 @@ using namespace quenlith::testing;
 
 // Autorun files as malware leaves them, and the folder some people make to keep them away.
 void SeedDemoDrives() {
-    CreateFileWith(L"d:\\autorun.inf",
-                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+    CreateFileWith(L"d:\\autorun.inf", kWellHidden);
     CreateFileWith(L"e:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     CreateFolder(L"f:\\autorun.inf");
     std::wprintf(L"Demo drives: d: and e: carry a hidden autorun.inf, f: a folder of that name.\n");

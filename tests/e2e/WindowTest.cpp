@@ -13,8 +13,6 @@ namespace {
 using Log = std::vector<std::wstring>;
 
 const std::wstring kProgram = L"C:\\tests\\Quenlith.exe";
-constexpr DWORD kWellHidden =
-    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
 
 class WindowTest : public ::testing::Test {
 protected:

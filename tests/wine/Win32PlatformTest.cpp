@@ -7,8 +7,6 @@ namespace quenlith::testing {
 namespace {
 
 const std::wstring kTarget = L"d:\\autorun.inf";
-constexpr DWORD kWellHidden =
-    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
 
 class Win32PlatformTest : public ::testing::Test {
 protected:

@@ -9,8 +9,7 @@ using Log = std::vector<std::wstring>;
 using WineScanTest = SandboxScanTest;
 
 TEST_F(WineScanTest, CleansTheReadyDrivesAndReportsEachInOrder) {
-    CreateFileWith(L"d:\\autorun.inf",
-                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+    CreateFileWith(L"d:\\autorun.inf", kWellHidden);
     CreateFolder(L"f:\\autorun.inf");
 
     ScanAndRemove(platform);

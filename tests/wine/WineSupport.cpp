@@ -53,11 +53,20 @@ void ClearSandboxTargets() {
 std::vector<std::wstring> ListItems(HWND list) {
     std::vector<std::wstring> items;
     const auto count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (WPARAM i = 0; i < static_cast<WPARAM>(count); ++i) {
-        std::wstring item(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)),
-                          L'\0');
-        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
-        items.push_back(item.c_str());
+    for (WPARAM i = 0; count != LB_ERR && i < static_cast<WPARAM>(count); ++i) {
+        // Another process may change the list while it is read: an item that went ends it.
+        const LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, i, 0);
+        if (length == LB_ERR) {
+            break;
+        }
+        std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
+        const LRESULT copied =
+            ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(item.data()));
+        if (copied == LB_ERR) {
+            break;
+        }
+        item.resize(static_cast<std::size_t>(copied));
+        items.push_back(item);
     }
     return items;
 }

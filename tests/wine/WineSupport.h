@@ -13,6 +13,9 @@ namespace quenlith::testing {
 // Drive letters of the sandbox that run-in-sandbox.sh lays out.
 inline const std::wstring kAbsentDrive = L"g:";
 inline const std::wstring kNoMediumDrive = L"h:";
+// An autorun.inf as malware leaves it.
+constexpr DWORD kWellHidden =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
 
 // Throws with the last error when a setup step of a test fails.
 void Require(bool ok, const char* what);
