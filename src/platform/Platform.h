@@ -87,11 +87,14 @@ public:
     virtual std::int16_t DriveCount() = 0;
     virtual std::wstring DriveEntry(std::int16_t index) = 0;
 
-    // File functions.
+    // File functions. A change reaches only the very file the path names: never a folder, never
+    // what a link there points to; where that cannot be proven, nothing changes and it fails.
     virtual void ChangeCurrentDrive(const std::wstring& drive) = 0;
     virtual void SetFileAttributes(const std::wstring& path, FileAttribute attributes) = 0;
-    // The name of a file matching path under mask, or empty when none matches.
+    // The name of a file matching path under mask, or empty when none matches. A name that is
+    // there but cannot be read is a failure, never "none".
     virtual std::wstring FindMatchingFile(const std::wstring& path, FileAttribute mask) = 0;
+    // Succeeds only when the names are really gone afterwards.
     virtual void DeleteFiles(const std::wstring& path) = 0;
 
     // COM automation: late-bound calls resolved by member name.

@@ -3,6 +3,7 @@
 #include "platform/Com.h"
 
 #include <memory>
+#include <optional>
 #include <vector>
 #include <wrl/client.h>
 
@@ -27,18 +28,36 @@ struct FindCloser {
 };
 using FindHandle = std::unique_ptr<void, FindCloser>;
 
+// The answers that mean "there is no such name", as against "it could not be read".
+bool MeansAbsent(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+           error == ERROR_NO_MORE_FILES;
+}
+
 // Starts a directory search; an empty handle means nothing matched at all.
 FindHandle FindFirst(const std::wstring& path, WIN32_FIND_DATAW& data, const char* operation) {
     const HANDLE find = ::FindFirstFileW(path.c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         return FindHandle(find);
     }
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-        error == ERROR_NO_MORE_FILES) {
-        return nullptr;
+    if (const DWORD error = ::GetLastError(); !MeansAbsent(error)) {
+        throw PlatformError(operation, error);
     }
-    throw PlatformError(operation, error);
+    return nullptr;
+}
+
+// A search lists nothing, too, for a name that is there but cannot be read (an I/O error, a
+// link that loops): only a name that really is absent may count as no match.
+void ConfirmAbsent(const std::wstring& path, const char* operation) {
+    if (path.find_first_of(L"*?") != std::wstring::npos) {
+        return; // a pattern names no one file to ask about
+    }
+    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        throw PlatformError(operation, ERROR_FILE_INVALID);
+    }
+    if (const DWORD error = ::GetLastError(); !MeansAbsent(error)) {
+        throw PlatformError(operation, error);
+    }
 }
 
 constexpr FileAttribute ToAttributes(DWORD win32) {
@@ -62,34 +81,94 @@ std::wstring FolderOf(const std::wstring& path) {
     return path.substr(0, path.size() - NameOf(path).size());
 }
 
-// Deletes the one file that the path names, and never what a link there points to: the
-// link itself is opened, and a platform that resolves it anyway (Wine does) is caught by
-// the name of what was opened.
-void DeleteOne(const std::wstring& path) {
-    const HANDLE handle = ::CreateFileW(
-        path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-        FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The full name of what a handle has open, in the given volume form; none where it has none.
+std::optional<std::wstring> FinalPathOf(HANDLE handle, DWORD volumeForm) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                        FILE_NAME_NORMALIZED | volumeForm);
+        if (length == 0) {
+            return std::nullopt;
+        }
+        const bool fits = length < path.size();
+        path.resize(length); // when it does not fit, length is the size it needs
+        if (fits) {
+            return path;
+        }
+    }
+}
+
+// Whether the open file is the entry called name directly in the open folder: not what a link
+// there points to, nor a file reached under another name. Both are named in the same form,
+// DOS where both have one (a drive letter, or \\?\unix\ under Wine), else volume GUID.
+bool IsEntryOf(HANDLE folder, HANDLE file, std::wstring_view name) {
+    for (const DWORD form : {VOLUME_NAME_DOS, VOLUME_NAME_GUID}) {
+        const std::optional<std::wstring> folderPath = FinalPathOf(folder, form);
+        const std::optional<std::wstring> filePath = FinalPathOf(file, form);
+        if (folderPath && filePath) {
+            const bool separated = folderPath->ends_with(L'\\');
+            return EqualNoCase(*filePath,
+                               *folderPath + (separated ? L"" : L"\\") + std::wstring(name));
+        }
+    }
+    return false;
+}
+
+Handle OpenExisting(const std::wstring& path, DWORD access, DWORD flags, const char* operation) {
+    const HANDLE handle =
+        ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, flags, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        ThrowLastError("DeleteFiles");
+        ThrowLastError(operation);
     }
-    const Handle file(handle);
-    std::wstring opened(MAX_PATH, L'\0');
-    const DWORD length = ::GetFinalPathNameByHandleW(file.get(), opened.data(),
-                                                     static_cast<DWORD>(opened.size()), 0);
-    if (length == 0 || length >= opened.size()) {
-        ThrowLastError("DeleteFiles");
+    return Handle(handle);
+}
+
+// Opens the file that path names for a change, and proves first that the handle holds that
+// very file: the link itself where the system can open one, never what a link points to (Wine
+// follows every link it opens), and never a folder. Anything unproven is refused untouched.
+Handle OpenProven(const std::wstring& path, DWORD access, const char* operation) {
+    Handle file =
+        OpenExisting(path, access | FILE_READ_ATTRIBUTES,
+                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, operation);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!::GetFileInformationByHandle(file.get(), &info)) {
+        ThrowLastError(operation);
     }
-    opened.resize(length);
-    const std::wstring_view asked = NameOf(path);
-    if (::CompareStringOrdinal(NameOf(opened).data(), static_cast<int>(NameOf(opened).size()),
-                               asked.data(), static_cast<int>(asked.size()), TRUE) != CSTR_EQUAL) {
-        throw PlatformError("DeleteFiles", ERROR_CANT_RESOLVE_FILENAME);
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        throw PlatformError(operation, ERROR_ACCESS_DENIED);
     }
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    if (!::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
-                                      sizeof disposition)) {
-        ThrowLastError("DeleteFiles");
+    const Handle folder =
+        OpenExisting(FolderOf(path), FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS, operation);
+    if (!IsEntryOf(folder.get(), file.get(), NameOf(path))) {
+        throw PlatformError(operation, ERROR_CANT_RESOLVE_FILENAME);
+    }
+    return file;
+}
+
+// Deletes the one file that the path names, through a proven handle, and counts it done only
+// once the name is gone: some file systems take the request and keep the file (an immutable
+// file, a read-only mount under Wine).
+void DeleteOne(const std::wstring& path) {
+    {
+        const Handle file = OpenProven(path, DELETE, "DeleteFiles");
+        FILE_DISPOSITION_INFO disposition = {TRUE};
+        if (!::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
+                                          sizeof disposition)) {
+            ThrowLastError("DeleteFiles");
+        }
+    } // the name goes when its last handle closes
+    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        throw PlatformError("DeleteFiles", ERROR_ACCESS_DENIED);
+    }
+    if (const DWORD error = ::GetLastError(); !MeansAbsent(error)) {
+        throw PlatformError("DeleteFiles", error);
     }
 }
 
@@ -209,9 +288,11 @@ void Win32Platform::ChangeCurrentDrive(const std::wstring& drive) {
 }
 
 void Win32Platform::SetFileAttributes(const std::wstring& path, FileAttribute attributes) {
-    const DWORD value = attributes == FileAttribute::Normal ? FILE_ATTRIBUTE_NORMAL
-                                                            : static_cast<DWORD>(attributes);
-    if (!::SetFileAttributesW(path.c_str(), value)) {
+    const Handle file = OpenProven(path, FILE_WRITE_ATTRIBUTES, "SetFileAttributes");
+    FILE_BASIC_INFO info = {}; // times of 0 stay as they are
+    info.FileAttributes = attributes == FileAttribute::Normal ? FILE_ATTRIBUTE_NORMAL
+                                                              : static_cast<DWORD>(attributes);
+    if (!::SetFileInformationByHandle(file.get(), FileBasicInfo, &info, sizeof info)) {
         ThrowLastError("SetFileAttributes");
     }
 }
@@ -220,6 +301,7 @@ std::wstring Win32Platform::FindMatchingFile(const std::wstring& path, FileAttri
     WIN32_FIND_DATAW data = {};
     const FindHandle find = FindFirst(path, data, "FindMatchingFile");
     if (!find) {
+        ConfirmAbsent(path, "FindMatchingFile");
         return {};
     }
     do {

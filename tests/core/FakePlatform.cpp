@@ -147,6 +147,9 @@ void FakePlatform::DeleteFiles(const std::wstring& path) {
     if (HasAny(file->second, FileAttribute::ReadOnly)) {
         throw PlatformError("DeleteFiles", kAccessDenied);
     }
+    if (keptAfterDelete.contains(path)) {
+        throw PlatformError("DeleteFiles", kAccessDenied); // the name is still there afterwards
+    }
     files.erase(file);
 }
 

@@ -31,8 +31,10 @@ public:
     std::vector<FakeDrive> drives;
     std::map<std::wstring, FileAttribute, NoCaseLess> files;
     std::set<std::wstring, NoCaseLess> locked; // files another program holds open
-    std::vector<std::wstring> log;             // the activity log's items
-    std::vector<std::wstring> trace;           // every call, e.g. L"DeleteFiles e:\autorun.inf"
+    // Files the system keeps although it took the delete (immutable, on a read-only mount).
+    std::set<std::wstring, NoCaseLess> keptAfterDelete;
+    std::vector<std::wstring> log;   // the activity log's items
+    std::vector<std::wstring> trace; // every call, e.g. L"DeleteFiles e:\autorun.inf"
     std::wstring currentDrive;
     // Members ("driveexists", "isready") that answer with nothing instead of a boolean.
     std::set<std::wstring> nonBooleanAnswers;

@@ -236,6 +236,16 @@ TEST_F(ScanRunTest, AFileThatCannotBeDeletedIsOnlyReportedFound) {
     EXPECT_EQ(fake.files.at(kE), Normal); // keeps its reset attributes
 }
 
+TEST_F(ScanRunTest, AFileKeptAfterItsDeleteIsNeverReportedDeleted) {
+    fake.drives = {{L"e:"}};
+    fake.keptAfterDelete = {kE};
+    ScanAndRemove(fake);
+    ScanAndRemove(fake);
+    EXPECT_EQ(fake.log,
+              (Log{L"Autorun Found : e:\\autorun.inf", L"Autorun Found : e:\\autorun.inf"}));
+    EXPECT_TRUE(fake.HasFile(kE));
+}
+
 TEST_F(ScanRunTest, LostDeletedOrNotFoundEntryGoesOnWithTheNextDrive) {
     fake.fail = [](std::string_view op, std::wstring_view text) {
         return op == "AppendItem" && (text == L"Autorun Deleted : e:\\autorun.inf" ||

@@ -48,24 +48,12 @@ private:
     std::function<void()> hook_;
 };
 
-// A folder of the sandbox by its host path, which no drive letter reaches.
-std::wstring SandboxFolder(const std::wstring& name) {
-    // Only ever a folder of the sandbox: this path form reaches the whole host.
-    const wchar_t* sandbox = ::_wgetenv(L"QUENLITH_SANDBOX");
-    Require(sandbox != nullptr && std::wstring(sandbox).starts_with(L"/"), "QUENLITH_SANDBOX");
-    std::wstring path = L"\\\\?\\unix" + std::wstring(sandbox) + L"/" + name;
-    for (wchar_t& c : path) {
-        c = c == L'/' ? L'\\' : c;
-    }
-    return path;
-}
-
 using HardeningTest = SandboxScanTest;
 
 TEST_F(HardeningTest, ADriveWhoseFolderVanishesAfterTheRefreshIsPassedOver) {
     CreateFileWith(L"e:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN);
-    const std::wstring folder = SandboxFolder(L"e");
-    const std::wstring away = SandboxFolder(L"e-away");
+    const std::wstring folder = SandboxPath(L"e");
+    const std::wstring away = SandboxPath(L"e-away");
     RefreshHook hooked(platform, [&] { ASSERT_TRUE(::MoveFileW(folder.c_str(), away.c_str())); });
 
     ScanAndRemove(hooked);
@@ -79,12 +67,16 @@ TEST_F(HardeningTest, ADriveWhoseFolderVanishesAfterTheRefreshIsPassedOver) {
 
 TEST_F(HardeningTest, AFolderNamedAutorunInfKeepsEverythingInIt) {
     CreateFolder(L"f:\\autorun.inf");
+    Require(::SetFileAttributesW(L"f:\\autorun.inf", kWellHidden) != FALSE, "SetFileAttributesW");
     CreateFileWith(L"f:\\autorun.inf\\autorun.inf", FILE_ATTRIBUTE_HIDDEN);
     CreateFileWith(L"f:\\autorun.inf\\keep.txt", FILE_ATTRIBUTE_READONLY);
+    const DWORD folderAttributes = AttributesOf(L"f:\\autorun.inf");
+    ASSERT_NE(folderAttributes & FILE_ATTRIBUTE_HIDDEN, 0U);
 
     ScanAndRemove(platform);
 
     EXPECT_EQ(LogItems().back(), L"Autorun Not Found : f:\\autorun.inf");
+    EXPECT_EQ(AttributesOf(L"f:\\autorun.inf"), folderAttributes); // still hidden, as it was
     EXPECT_NE(AttributesOf(L"f:\\autorun.inf\\autorun.inf") & FILE_ATTRIBUTE_HIDDEN, 0U);
     EXPECT_NE(AttributesOf(L"f:\\autorun.inf\\keep.txt") & FILE_ATTRIBUTE_READONLY, 0U);
     RemoveTarget(L"f:\\autorun.inf\\autorun.inf");

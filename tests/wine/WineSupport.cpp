@@ -1,6 +1,8 @@
 #include "WineSupport.h"
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -69,6 +71,24 @@ std::vector<std::wstring> ListItems(HWND list) {
         items.push_back(item);
     }
     return items;
+}
+
+std::wstring SandboxPath(const std::wstring& name) {
+    // Only ever inside the sandbox: this path form reaches the whole host.
+    const wchar_t* sandbox = ::_wgetenv(L"QUENLITH_SANDBOX");
+    Require(sandbox != nullptr && std::wstring(sandbox).starts_with(L"/"), "QUENLITH_SANDBOX");
+    std::wstring path = L"\\\\?\\unix" + std::wstring(sandbox) + L"/" + name;
+    for (wchar_t& c : path) {
+        c = c == L'/' ? L'\\' : c;
+    }
+    return path;
+}
+
+std::string FirstLine(const std::wstring& path) {
+    std::ifstream file{std::filesystem::path(path)};
+    std::string line;
+    std::getline(file, line);
+    return line;
 }
 
 DWORD CountHandles(HANDLE process) {

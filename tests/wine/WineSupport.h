@@ -28,6 +28,10 @@ void RemoveTarget(const std::wstring& path);
 // Removes autorun.inf, file or folder, from the roots of c: to f:.
 void ClearSandboxTargets();
 std::vector<std::wstring> ListItems(HWND list);
+// A file or folder of the sandbox by its host path, which reaches places no drive letter does.
+std::wstring SandboxPath(const std::wstring& name);
+// The first line of a text file; empty when it cannot be read.
+std::string FirstLine(const std::wstring& path);
 
 // Counts a process's open handles by trying each handle value in turn; Wine's own counters
 // (GetProcessHandleCount, GetGuiResources) always answer 0.

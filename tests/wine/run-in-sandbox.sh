@@ -8,7 +8,8 @@
 # The program is copied to c:\tests and started there; arguments are passed on.
 #   QUENLITH_READY_DRIVES the letters of the ready folder drives, "d e f" unless given
 #   QUENLITH_EXTRA_FILES  more files to copy beside it (separated by spaces)
-#   QUENLITH_SEED         a script run with the sandbox folder once the drives are laid out
+#   QUENLITH_SEED         a script run as "SEED lay SANDBOX" once the drives are laid out, and
+#                         as "SEED clear SANDBOX" at the end, before the sandbox is removed
 #   QUENLITH_RESULTS      a folder that receives what the program left in c:\tests\results,
 #                         with every BMP picture turned into a PNG
 set -euo pipefail
@@ -23,6 +24,7 @@ xvfb_pid=""
 finish() {
     "$wineserver" -k 2>/dev/null || true
     "$wineserver" -w 2>/dev/null || true
+    [ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" clear "$sandbox"
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$sandbox"
 }
@@ -50,7 +52,7 @@ done
 [ -e "$devices/g:" ] || ln -s "$sandbox/gone" "$devices/g:"
 [ -e "$devices/h:" ] || ln -s "$sandbox/no-medium" "$devices/h:"
 # What Windows programs cannot make under Wine (symbolic links, say) a seed script can.
-[ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" "$sandbox"
+[ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" lay "$sandbox"
 export QUENLITH_SANDBOX=$sandbox
 
 tests=$WINEPREFIX/drive_c/tests

@@ -1,0 +1,116 @@
+// Run over drives that seed-links.sh laid out: autorun.inf names that are links, a hard link,
+// an immutable file and a read-only mount. Two scans, then each case checks its own drive:
+// nothing but the root autorun.inf may change, and the log says only what really happened.
+#include "WineSupport.h"
+#include "scan/ScanRun.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <utility>
+
+namespace quenlith::testing {
+namespace {
+
+using Log = std::vector<std::wstring>;
+
+class FileSafetyTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const ComApartment apartment;
+        const HiddenControls controls;
+        Win32Platform platform{controls.get()};
+        for (Log& log : logs_) {
+            ScanAndRemove(platform);
+            log = ListItems(controls.get().log);
+            platform.ClearItems();
+        }
+    }
+
+    // What each scan logged about one drive.
+    static std::vector<Log> LinesAbout(const std::wstring& drive) {
+        std::vector<Log> scans;
+        for (const Log& log : logs_) {
+            Log& lines = scans.emplace_back();
+            for (const std::wstring& line : log) {
+                if (line.ends_with(L" : " + drive + L"\\autorun.inf")) {
+                    lines.push_back(line.substr(0, line.find(L" : ")));
+                }
+            }
+        }
+        return scans;
+    }
+
+    static bool Exists(const std::wstring& path) {
+        return AttributesOf(path) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    // Under Wine a link cannot be opened without being followed, so it is left alone and only
+    // found; where the link itself can be opened (Windows), it goes and only it.
+    static void ExpectLinkFoundAndLeftOrDeleted(const std::wstring& drive) {
+        const std::vector<Log> left = {{L"Autorun Found"}, {L"Autorun Found"}};
+        const std::vector<Log> deleted = {{L"Autorun Found", L"Autorun Deleted"},
+                                          {L"Autorun Not Found"}};
+        EXPECT_EQ(LinesAbout(drive), Exists(drive + L"\\autorun.inf") ? left : deleted) << drive;
+    }
+
+    static inline std::array<Log, 2> logs_;
+};
+
+TEST_F(FileSafetyTest, ALinkNeverChangesOrDeletesWhatItPointsTo) {
+    ExpectLinkFoundAndLeftOrDeleted(L"d:");
+    ExpectLinkFoundAndLeftOrDeleted(L"e:");
+    ExpectLinkFoundAndLeftOrDeleted(L"f:");
+    // Named autorun.inf outside every drive, on the same drive, and of another name: all kept,
+    // the read-only ones still read-only.
+    for (const std::wstring& target :
+         {SandboxPath(L"outside/autorun.inf"), SandboxPath(L"outside/notes.txt"),
+          std::wstring(L"e:\\sub\\autorun.inf")}) {
+        EXPECT_EQ(FirstLine(target), "keep me") << target;
+    }
+    EXPECT_NE(AttributesOf(SandboxPath(L"outside/autorun.inf")) & FILE_ATTRIBUTE_READONLY, 0U);
+    EXPECT_NE(AttributesOf(SandboxPath(L"outside/notes.txt")) & FILE_ATTRIBUTE_READONLY, 0U);
+}
+
+TEST_F(FileSafetyTest, ALinkToAFolderOrToNothingIsNoFileAndStays) {
+    EXPECT_EQ(LinesAbout(L"i:"),
+              (std::vector<Log>{{L"Autorun Not Found"}, {L"Autorun Not Found"}}));
+    EXPECT_EQ(FirstLine(L"i:\\folder\\keep.txt"), "keep me");
+    EXPECT_EQ(LinesAbout(L"j:"),
+              (std::vector<Log>{{L"Autorun Not Found"}, {L"Autorun Not Found"}}));
+    EXPECT_FALSE(Exists(SandboxPath(L"nothing"))) << "a reset made the link's target";
+}
+
+TEST_F(FileSafetyTest, ANameThatCannotBeReadIsPassedOverNotReportedMissing) {
+    // A link to itself: listed in its folder, yet every look at it fails.
+    EXPECT_EQ(LinesAbout(L"l:"), (std::vector<Log>{{}, {}}));
+}
+
+TEST_F(FileSafetyTest, AHardLinkLosesOnlyTheRootName) {
+    EXPECT_EQ(LinesAbout(L"k:"),
+              (std::vector<Log>{{L"Autorun Found", L"Autorun Deleted"}, {L"Autorun Not Found"}}));
+    EXPECT_EQ(FirstLine(SandboxPath(L"outside/twin.txt")), "keep me");
+}
+
+TEST_F(FileSafetyTest, AFileTheSystemWillNotUnlinkIsNeverReportedDeleted) {
+    // An immutable file and a read-only mount; the seed needs root for them and says which it made.
+    int checked = 0;
+    for (const auto& [drive, made] :
+         {std::pair{L"m:", L"outside/made-immutable"}, std::pair{L"n:", L"outside/made-mount"}}) {
+        if (!Exists(SandboxPath(made))) {
+            std::printf("%ls: could not be made here (needs root), not checked\n", drive);
+            continue;
+        }
+        ++checked;
+        EXPECT_EQ(LinesAbout(drive), (std::vector<Log>{{L"Autorun Found"}, {L"Autorun Found"}}))
+            << drive;
+        EXPECT_TRUE(Exists(std::wstring(drive) + L"\\autorun.inf")) << drive;
+    }
+    if (checked == 0) {
+        GTEST_SKIP() << "neither an immutable file nor a read-only mount could be made here";
+    }
+}
+
+} // namespace
+} // namespace quenlith::testing
