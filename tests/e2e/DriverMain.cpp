@@ -65,6 +65,8 @@ int RunDemo(const wchar_t* program, const wchar_t* screenshot) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Aware of the system's DPI, as the program is: at 150 % both see the same pixels.
+    ::SetProcessDPIAware();
     if (argc == 5 && std::wstring(argv[1]) == L"--hold-open") {
         return quenlith::testing::HoldOpen(argv[2], argv[3], argv[4]);
     }

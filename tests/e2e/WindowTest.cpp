@@ -158,32 +158,11 @@ TEST_F(WindowTest, ClosingTheWindowEndsTheProgram) {
 namespace quenlith::testing {
 namespace {
 
-// The system's scaling, set for the programs started while it lives.
-class SystemDpi {
-public:
-    explicit SystemDpi(DWORD dpi) {
-        Require(::RegCreateKeyExW(HKEY_CURRENT_CONFIG, L"Software\\Fonts", 0, nullptr, 0,
-                                  KEY_SET_VALUE, nullptr, &key_, nullptr) == ERROR_SUCCESS,
-                "RegCreateKeyExW");
-        Set(dpi);
-    }
-    ~SystemDpi() {
-        Set(96);
-        ::RegCloseKey(key_);
-    }
-    SystemDpi(const SystemDpi&) = delete;
-    SystemDpi& operator=(const SystemDpi&) = delete;
-
-private:
-    void Set(DWORD dpi) {
-        ::RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                         sizeof dpi);
-    }
-    HKEY key_ = nullptr;
-};
-
+// Run with the whole session at 150 %, where a pixel is 10 twips.
 TEST(WindowScaling, KeepsTheDesignAtOneHundredAndFiftyPercent) {
-    const SystemDpi scaled(144); // 150 %: a pixel is 10 twips
+    const HDC screen = ::GetDC(nullptr);
+    ASSERT_EQ(::GetDeviceCaps(screen, LOGPIXELSY), 144) << "not run at 150 %";
+    ::ReleaseDC(nullptr, screen);
     const App app(kProgram);
     RECT client = {};
     ::GetClientRect(app.window(), &client);

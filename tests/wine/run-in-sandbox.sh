@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs a Windows test program under wine64 in the throwaway prefix $QUENLITH_WINEPREFIX, with
-# fresh sandbox drives so no test ever touches this machine's own files:
+# Runs a Windows test program under Wine (wine-env.sh says which) in the throwaway prefix
+# $QUENLITH_WINEPREFIX, with fresh sandbox drives so no test ever touches this machine's own files:
 #   c:  the prefix's own drive_c          d: e: f:  empty temporary folders
 #   g:  a link to nothing (absent)        h:  a CD drive without a medium (not ready)
 # It gets a private Xvfb display of its own, stopped by its process id at the end
@@ -10,18 +10,20 @@
 #   QUENLITH_EXTRA_FILES  more files to copy beside it (separated by spaces)
 #   QUENLITH_SEED         a script run as "SEED lay SANDBOX" once the drives are laid out, and
 #                         as "SEED clear SANDBOX" at the end, before the sandbox is removed
+#   QUENLITH_DPI          the system's DPI for the run, as one Windows session has one (96 unless given)
 #   QUENLITH_RESULTS      a folder that receives what the program left in c:\tests\results,
 #                         with every BMP picture turned into a PNG
 set -euo pipefail
 : "${QUENLITH_WINEPREFIX:?set QUENLITH_WINEPREFIX to the test prefix}"
 export WINEPREFIX=$QUENLITH_WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
-wineserver=/usr/lib/wine/wineserver
+. "$(dirname "$0")/wine-env.sh"
 
 program=$1
 shift
 sandbox=$(mktemp -d "${TMPDIR:-/tmp}/quenlith-drives.XXXXXX")
 xvfb_pid=""
 finish() {
+    [ -z "${QUENLITH_DPI:-}" ] || set_dpi 96
     "$wineserver" -k 2>/dev/null || true
     "$wineserver" -w 2>/dev/null || true
     [ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" clear "$sandbox"
@@ -53,6 +55,10 @@ done
 [ -e "$devices/h:" ] || ln -s "$sandbox/no-medium" "$devices/h:"
 # What Windows programs cannot make under Wine (symbolic links, say) a seed script can.
 [ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" lay "$sandbox"
+set_dpi() {
+    "$wine" reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+[ -z "${QUENLITH_DPI:-}" ] || set_dpi "$QUENLITH_DPI"
 export QUENLITH_SANDBOX=$sandbox
 
 tests=$WINEPREFIX/drive_c/tests
@@ -62,7 +68,7 @@ mkdir -p "$tests/results"
 cp "$program" ${QUENLITH_EXTRA_FILES:-} "$tests/"
 cd "$tests"
 status=0
-/usr/lib/wine/wine64 "C:\\tests\\$(basename "$program")" "$@" || status=$?
+"$(loader_for "$program")" "C:\\tests\\$(basename "$program")" "$@" || status=$?
 
 if [ -n "${QUENLITH_RESULTS:-}" ]; then
     mkdir -p "$QUENLITH_RESULTS"

@@ -5,8 +5,7 @@
 set -euo pipefail
 action=$1
 export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
+. "$(dirname "$0")/wine-env.sh"
 
 case "$action" in
 create)
