@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build, test and demo Quenlith.
+# Installs what a fresh Debian 12 machine lacks to build, test, demo and release Quenlith.
 # Does nothing when everything is already there.
 set -euo pipefail
 
 packages=(
-    cmake make g++ googletest                                  # native core and unit tests
-    g++-mingw-w64-x86-64-posix                                  # the tested Windows build
-    g++-mingw-w64-i686-win32                                    # the product
+    cmake make g++ googletest clang-format                     # native core, unit tests, format
+    g++-mingw-w64-x86-64-posix                                 # the x86_64 build
+    g++-mingw-w64-i686-win32                                   # the product
+    g++-mingw-w64-i686-posix                                   # its i686 test programs
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    wine64                                                      # runs the x86_64 build
-    xvfb imagemagick                                            # window tests and screenshots
+    wine64 wine32:i386                                         # Wine 8, both loaders
+    debootstrap                                                # Wine 10's root
+    xvfb imagemagick e2fsprogs                                 # window tests, pictures, chattr
+    zip                                                        # the release
 )
 
 missing=()
@@ -22,5 +25,6 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "Installing: ${missing[*]}"
+dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
