@@ -172,6 +172,16 @@ void DeleteOne(const std::wstring& path) {
     }
 }
 
+// Lets the window paint, and answer what other programs send it, while a scan runs: each log
+// entry shows as it is written and Windows never takes the window for hung. Input waits in
+// the queue until the scan is over.
+void LetPaint() {
+    MSG message = {};
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
+        ::DispatchMessageW(&message);
+    }
+}
+
 // An automation object of this platform: an IDispatch, released when the object goes.
 class DispatchObject final : public Object {
 public:
@@ -262,6 +272,7 @@ std::int16_t Win32Platform::DriveCount() {
 }
 
 std::wstring Win32Platform::DriveEntry(std::int16_t index) {
+    LetPaint(); // between drives
     const LRESULT length =
         ::SendMessageW(controls_.driveList, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
     if (length == CB_ERR) {
@@ -392,6 +403,9 @@ void Win32Platform::AppendItem(const std::wstring& text) {
     if (index == LB_ERR || index == LB_ERRSPACE) {
         throw PlatformError("AppendItem", ERROR_NOT_ENOUGH_MEMORY);
     }
+    ::SendMessageW(controls_.log, LB_SETTOPINDEX, static_cast<WPARAM>(index),
+                   0); // the newest in sight
+    LetPaint();
 }
 
 void Win32Platform::ClearItems() {

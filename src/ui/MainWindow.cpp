@@ -60,6 +60,37 @@ int SystemDpi() {
     return dpi > 0 ? dpi : 96;
 }
 
+// What Windows 10 and later add for windows aware of each monitor's DPI; absent on Windows 7.
+template <typename Function> Function* User32(const char* name) {
+    return reinterpret_cast<Function*>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// The DPI of the monitor the window is on, where Windows tells it; else the system's.
+int DpiOf(HWND window) {
+    const auto getDpiForWindow = User32<UINT WINAPI(HWND)>("GetDpiForWindow");
+    const UINT dpi = getDpiForWindow != nullptr ? getDpiForWindow(window) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : SystemDpi();
+}
+
+bool HighContrastOn() {
+    HIGHCONTRASTW highContrast = {sizeof highContrast, 0, nullptr};
+    return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof highContrast, &highContrast, 0) &&
+           (highContrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+// Set for as long as the object lives, however the scope is left.
+class Flag {
+public:
+    explicit Flag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Flag() { flag_ = false; }
+    Flag(const Flag&) = delete;
+    Flag& operator=(const Flag&) = delete;
+
+private:
+    bool& flag_;
+};
+
 std::wstring Title() {
     return std::wstring(kProductName) + L" - " + std::wstring(kAuthor);
 }
@@ -73,7 +104,6 @@ void ReportFailure(HWND owner, const char* what) {
 } // namespace
 
 void frmremover::Create(HINSTANCE instance, int showCommand) {
-    dpi_ = SystemDpi();
     background_.reset(::CreateSolidBrush(layout::kBackground));
     if (!background_) {
         throw PlatformError("CreateSolidBrush", ::GetLastError());
@@ -89,26 +119,14 @@ void frmremover::Create(HINSTANCE instance, int showCommand) {
         ::LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
                      ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = background_.get();
-    windowClass.lpszClassName = kClassName;
+    windowClass.lpszClassName = kClassName; // no class brush: the colours follow high contrast
     if (::RegisterClassExW(&windowClass) == 0) {
         throw PlatformError("RegisterClassExW", ::GetLastError());
     }
 
-    // The design gives the client area; the frame comes around it. Centred on the work area.
-    RECT frame = {0, 0, Pixels(layout::kClientWidth), Pixels(layout::kClientHeight)};
-    if (!::AdjustWindowRectEx(&frame, kFrameStyle, FALSE, WS_EX_CONTROLPARENT)) {
-        throw PlatformError("AdjustWindowRectEx", ::GetLastError());
-    }
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    RECT work = {};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    const int left = work.left + (work.right - work.left - width) / 2;
-    const int top = work.top + (work.bottom - work.top - height) / 2;
-
-    if (::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, Title().c_str(), kFrameStyle, left, top,
-                          width, height, nullptr, nullptr, instance, this) == nullptr) {
+    // Sized and centred once the window knows its DPI (OnCreate).
+    if (::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, Title().c_str(), kFrameStyle, 0, 0, 0, 0,
+                          nullptr, nullptr, instance, this) == nullptr) {
         throw PlatformError("CreateWindowExW", ::GetLastError());
     }
     ::ShowWindow(hwnd_, showCommand);
@@ -145,20 +163,64 @@ LRESULT frmremover::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnCommand(static_cast<Control>(LOWORD(wParam)));
         }
         return 0;
+    case WM_ACTIVATE:
+        OnActivate(wParam);
+        break; // the default gives the window the focus, which OnSetFocus hands on
+    case WM_SETFOCUS:
+        OnSetFocus();
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+        OnColorsChanged();
+        break;
+    case WM_CLOSE:
+        if (!OnClose()) {
+            return 0;
+        }
+        break;
     case WM_CTLCOLORSTATIC:
         return OnColorStatic(reinterpret_cast<HDC>(wParam));
+    case WM_ERASEBKGND:
+        return OnEraseBackground(reinterpret_cast<HDC>(wParam));
     case DM_GETDEFID:
         return OnGetDefaultId();
     case WM_DESTROY:
         ::PostQuitMessage(0);
         return 0;
     default:
-        return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+        break;
     }
+    return ::DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
 bool frmremover::OnCreate() {
-    for (std::size_t i = 0; i < layout::kFonts.size(); ++i) {
+    dpi_ = DpiOf(hwnd_);
+    highContrast_ = HighContrastOn();
+    const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
+    for (const layout::ControlSpec& design : layout::kControls) {
+        const ChildClass childClass = ClassOf(design);
+        if (::CreateWindowExW(childClass.extendedStyle, childClass.name, design.text,
+                              WS_CHILD | WS_VISIBLE | childClass.style, 0, 0, 0, 0, hwnd_,
+                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(design.id)), instance,
+                              nullptr) == nullptr) {
+            return false;
+        }
+    }
+    if (!Layout()) {
+        return false;
+    }
+    FitFrame();
+    platform_.emplace(Win32Controls{hwnd_, Item(Control::Drive1), Item(Control::List1)});
+    platform_->AppendItem(std::wstring(kLogHeader));
+    return true;
+}
+
+bool frmremover::Layout() {
+    decltype(fonts_) fonts;
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
         const layout::FontSpec& design = layout::kFonts[i];
         LOGFONTW font = {};
         font.lfHeight = -::MulDiv(design.hundredthsOfPoint, dpi_, 7200);
@@ -166,55 +228,130 @@ bool frmremover::OnCreate() {
         font.lfCharSet = DEFAULT_CHARSET;
         font.lfQuality = CLEARTYPE_QUALITY;
         ::lstrcpynW(font.lfFaceName, design.face, LF_FACESIZE);
-        fonts_[i].reset(::CreateFontIndirectW(&font));
-        if (!fonts_[i]) {
+        fonts[i].reset(::CreateFontIndirectW(&font));
+        if (!fonts[i]) {
             return false;
         }
     }
-
-    const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
     for (const layout::ControlSpec& design : layout::kControls) {
-        const ChildClass childClass = ClassOf(design);
-        const HWND child = ::CreateWindowExW(
-            childClass.extendedStyle, childClass.name, design.text,
-            WS_CHILD | WS_VISIBLE | childClass.style, Pixels(design.left), Pixels(design.top),
-            Pixels(design.width), Pixels(design.height), hwnd_,
-            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(design.id)), instance, nullptr);
-        if (child == nullptr) {
-            return false;
-        }
-        ::SendMessageW(
-            child, WM_SETFONT,
-            reinterpret_cast<WPARAM>(fonts_[static_cast<std::size_t>(design.font)].get()), FALSE);
+        const HWND child = Item(design.id);
+        ::SendMessageW(child, WM_SETFONT,
+                       reinterpret_cast<WPARAM>(fonts[static_cast<std::size_t>(design.font)].get()),
+                       FALSE);
+        ::SetWindowPos(child, nullptr, Pixels(design.left), Pixels(design.top),
+                       Pixels(design.width), Pixels(design.height), SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    platform_.emplace(Win32Controls{hwnd_, Item(Control::Drive1), Item(Control::List1)});
-    platform_->AppendItem(std::wstring(kLogHeader));
-    ::SetFocus(Item(Control::cmdscan));
+    fonts_.swap(fonts); // the old fonts go now that no control uses them
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
     return true;
 }
 
+// The design gives the client area; the frame comes around it, centred on the work area.
+void frmremover::FitFrame() {
+    RECT frame = {0, 0, Pixels(layout::kClientWidth), Pixels(layout::kClientHeight)};
+    ::AdjustWindowRectEx(&frame, kFrameStyle, FALSE, WS_EX_CONTROLPARENT);
+    RECT work = {};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    ::OffsetRect(&frame,
+                 work.left - frame.left + (work.right - work.left - (frame.right - frame.left)) / 2,
+                 work.top - frame.top + (work.bottom - work.top - (frame.bottom - frame.top)) / 2);
+    Place(frame);
+}
+
+// Puts the frame where asked, then makes the client area exactly the design's: a frame's own
+// size varies with the DPI, the system and the theme, so the client area is measured.
+void frmremover::Place(const RECT& frame) {
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(hwnd_, nullptr, frame.left, frame.top, width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client = {};
+    ::GetClientRect(hwnd_, &client);
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, width + Pixels(layout::kClientWidth) - client.right,
+                   height + Pixels(layout::kClientHeight) - client.bottom,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void frmremover::OnCommand(Control id) {
-    switch (id) {
-    case Control::cmdscan: {
-        const WaitCursor wait;
-        cmdscan_Click(*platform_);
-        break;
+    if (busy_) {
+        return; // one command at a time: while one runs, only messages sent from elsewhere come
     }
-    case Control::cmdclear:
-        cmdclear_Click(*platform_);
-        break;
-    case Control::cmdabout:
-        cmdabout_Click(*platform_);
-        break;
-    default:
-        break;
+    {
+        const Flag busy(busy_);
+        switch (id) {
+        case Control::cmdscan: {
+            const WaitCursor wait;
+            cmdscan_Click(*platform_);
+            break;
+        }
+        case Control::cmdclear:
+            cmdclear_Click(*platform_);
+            break;
+        case Control::cmdabout:
+            cmdabout_Click(*platform_);
+            break;
+        default:
+            break;
+        }
+    }
+    if (closeAsked_) {
+        ::DestroyWindow(hwnd_);
     }
 }
 
-// The labels share the window's background; the log list keeps the system's colours.
+// Leaving the window remembers where the focus was, so coming back (after About, after another
+// window, after minimize) puts it there again and Enter and Space work at once.
+void frmremover::OnActivate(WPARAM state) {
+    if (LOWORD(state) != WA_INACTIVE) {
+        return;
+    }
+    if (const HWND focus = ::GetFocus(); focus != nullptr && ::IsChild(hwnd_, focus)) {
+        focus_ = focus;
+    }
+}
+
+void frmremover::OnSetFocus() {
+    ::SetFocus(focus_ != nullptr ? focus_ : Item(Control::cmdscan));
+}
+
+void frmremover::OnDpiChanged(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    Layout();
+    Place(suggested);
+}
+
+void frmremover::OnColorsChanged() {
+    highContrast_ = HighContrastOn();
+    ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// A close asked for while a command runs (a scan, the About box) ends the program right after.
+bool frmremover::OnClose() {
+    closeAsked_ = busy_;
+    return !busy_;
+}
+
+// The labels share the window's background; the log list keeps the system's colours. Under
+// a high-contrast theme the window takes the system's colours too.
+HBRUSH frmremover::Background() const {
+    return highContrast_ ? ::GetSysColorBrush(COLOR_BTNFACE) : background_.get();
+}
+
 LRESULT frmremover::OnColorStatic(HDC dc) {
-    ::SetBkColor(dc, layout::kBackground);
-    return reinterpret_cast<LRESULT>(background_.get());
+    if (highContrast_) {
+        ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+        ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+    } else {
+        ::SetTextColor(dc, RGB(0, 0, 0));
+        ::SetBkColor(dc, layout::kBackground);
+    }
+    return reinterpret_cast<LRESULT>(Background());
+}
+
+bool frmremover::OnEraseBackground(HDC dc) {
+    RECT client = {};
+    ::GetClientRect(hwnd_, &client);
+    return ::FillRect(dc, &client, Background()) != 0;
 }
 
 // Enter presses the focused button, as in a dialog.

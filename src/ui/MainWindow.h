@@ -33,14 +33,29 @@ private:
 
     bool OnCreate();
     void OnCommand(layout::Control id);
+    void OnActivate(WPARAM state);
+    void OnSetFocus();
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    void OnColorsChanged();
+    bool OnClose();
     LRESULT OnColorStatic(HDC dc);
+    bool OnEraseBackground(HDC dc);
     LRESULT OnGetDefaultId() const;
 
+    // Fonts, control positions and the frame's size, all from the design at dpi_.
+    bool Layout();
+    void FitFrame();
+    void Place(const RECT& frame);
     int Pixels(int twips) const { return ::MulDiv(twips, dpi_, layout::kTwipsPerInch); }
     HWND Item(layout::Control id) const;
+    HBRUSH Background() const;
 
     HWND hwnd_ = nullptr;
     int dpi_ = 96;
+    bool highContrast_ = false;
+    bool busy_ = false; // a command is running
+    bool closeAsked_ = false;
+    HWND focus_ = nullptr; // the control that had the focus when the window was last left
     GdiObject<HBRUSH> background_;
     std::array<GdiObject<HFONT>, layout::kFonts.size()> fonts_;
     std::optional<Win32Platform> platform_;

@@ -155,7 +155,9 @@ void App::Click(HWND control) const {
     inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
     inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    ::SetForegroundWindow(::GetAncestor(control, GA_ROOT));
+    const HWND root = ::GetAncestor(control, GA_ROOT);
+    ::SetForegroundWindow(root);
+    WaitFor([&] { return ::GetForegroundWindow() == root; }, std::chrono::seconds(2));
     Require(::SendInput(3, inputs, sizeof(INPUT)) == 3, "SendInput");
 }
 
@@ -170,6 +172,29 @@ void App::Press(std::initializer_list<WORD> keys) const {
     Require(::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)) ==
                 inputs.size(),
             "SendInput");
+}
+
+void App::ChangeDpi(int dpi, const RECT& suggested) const {
+    // The rectangle must lie in the program's memory: lParam is its pointer there.
+    void* remote = ::VirtualAllocEx(process_, nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE,
+                                    PAGE_READWRITE);
+    Require(remote != nullptr, "VirtualAllocEx");
+    const bool written =
+        ::WriteProcessMemory(process_, remote, &suggested, sizeof suggested, nullptr) != FALSE;
+    if (written) {
+        const auto both = static_cast<WORD>(dpi);
+        ::SendMessageW(window_, WM_DPICHANGED, MAKEWPARAM(both, both),
+                       reinterpret_cast<LPARAM>(remote));
+    }
+    ::VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+    Require(written, "WriteProcessMemory");
+}
+
+COLORREF ScreenPixel(POINT point) {
+    const HDC screen = ::GetDC(nullptr);
+    const COLORREF color = ::GetPixel(screen, point.x, point.y);
+    ::ReleaseDC(nullptr, screen);
+    return color;
 }
 
 bool App::WaitForExit(DWORD& exitCode) const {

@@ -33,7 +33,10 @@ public:
 
     void Click(HWND control) const;
     void Press(std::initializer_list<WORD> keys) const; // held in order, released in reverse
+    // Tells the window its monitor's DPI changed, as Windows does when it moves to another.
+    void ChangeDpi(int dpi, const RECT& suggested) const;
     // Whether the process ended (with its exit code) within the timeout.
+
     bool WaitForExit(DWORD& exitCode) const;
 
 private:
@@ -48,6 +51,7 @@ bool WaitFor(const std::function<bool()>& condition,
 
 std::wstring TextOf(HWND window);
 RECT ClientRectOf(HWND control); // in the parent's client coordinates
+COLORREF ScreenPixel(POINT point);
 // Saves what the screen shows of the window as a 24-bit BMP.
 void SaveScreenshot(HWND window, const std::wstring& path);
 

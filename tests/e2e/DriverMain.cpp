@@ -8,6 +8,17 @@ namespace {
 
 using namespace quenlith::testing;
 
+// Aware of each monitor's DPI, as the program is, so that both see the same pixels; Windows 10
+// and Wine 10 show other programs' windows scaled to a process that knows less.
+void SeeRealPixels() {
+    using SetContext = BOOL WINAPI(DPI_AWARENESS_CONTEXT);
+    const auto set = reinterpret_cast<SetContext*>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "SetProcessDpiAwarenessContext")));
+    if (set == nullptr || !set(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
+        ::SetProcessDPIAware();
+    }
+}
+
 // Autorun files as malware leaves them, and the folder some people make to keep them away.
 void SeedDemoDrives() {
     CreateFileWith(L"d:\\autorun.inf", kWellHidden);
@@ -65,8 +76,7 @@ int RunDemo(const wchar_t* program, const wchar_t* screenshot) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    // Aware of the system's DPI, as the program is: at 150 % both see the same pixels.
-    ::SetProcessDPIAware();
+    SeeRealPixels();
     if (argc == 5 && std::wstring(argv[1]) == L"--hold-open") {
         return quenlith::testing::HoldOpen(argv[2], argv[3], argv[4]);
     }

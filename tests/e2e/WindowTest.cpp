@@ -14,6 +14,30 @@ using Log = std::vector<std::wstring>;
 
 const std::wstring kProgram = L"C:\\tests\\Quenlith.exe";
 
+// The design at the scalings the tests use: the client area, then the scan button and the log
+// list as left, top, width, height.
+struct Design {
+    LONG width, height;
+    std::vector<LONG> scan, list;
+};
+const Design k100Percent = {329, 222, {8, 40, 129, 17}, {8, 64, 313, 132}};
+const Design k150Percent = {494, 333, {12, 60, 194, 26}, {12, 96, 470, 198}};
+
+void ExpectDesign(const App& app, const Design& design) {
+    RECT client = {};
+    ::GetClientRect(app.window(), &client);
+    EXPECT_EQ((std::vector<LONG>{client.right, client.bottom}),
+              (std::vector<LONG>{design.width, design.height}));
+    const auto at = [](HWND control) {
+        const RECT r = ClientRectOf(control);
+        return std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    };
+    EXPECT_EQ(at(app.Button(L"Scan && Remove")), design.scan);
+    EXPECT_EQ(at(app.Child(L"ListBox")), design.list);
+    // The drive list is there for the scan alone: wholly out of sight.
+    EXPECT_GE(ClientRectOf(app.Child(L"ComboBox")).top, client.bottom);
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { ClearSandboxTargets(); }
@@ -29,25 +53,17 @@ protected:
 
 TEST_F(WindowTest, StartsWithTheHeaderAloneAndTheDesignedLayout) {
     EXPECT_EQ(app->Log(), Log{L"LOG:"});
-
-    // At 96 DPI a pixel is 15 twips.
-    RECT client = {};
-    ::GetClientRect(app->window(), &client);
-    EXPECT_EQ(client.right, 329);
-    EXPECT_EQ(client.bottom, 222);
+    ExpectDesign(*app, k100Percent); // at 96 DPI a pixel is 15 twips
     const auto at = [](HWND control) {
         const RECT r = ClientRectOf(control);
         return std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top};
     };
-    EXPECT_EQ(at(app->Button(L"Scan && Remove")), (std::vector<LONG>{8, 40, 129, 17}));
     EXPECT_EQ(at(app->Button(L"&About")), (std::vector<LONG>{152, 40, 73, 17}));
     EXPECT_EQ(at(app->Button(L"&Clear LOG")), (std::vector<LONG>{240, 40, 81, 17}));
-    EXPECT_EQ(at(app->Child(L"ListBox")), (std::vector<LONG>{8, 64, 313, 132}));
-    // The drive list is there for the scan alone: wholly out of sight.
-    const HWND driveList = app->Child(L"ComboBox");
-    ASSERT_NE(driveList, nullptr);
-    EXPECT_GE(ClientRectOf(driveList).top, client.bottom);
     EXPECT_EQ(TextOf(app->Child(L"Static", L"Quenlith")), L"Quenlith");
+    POINT corner = {4, 4}; // the window's own background, red 192, green 192, blue 255
+    ::ClientToScreen(app->window(), &corner);
+    EXPECT_EQ(ScreenPixel(corner), RGB(192, 192, 255));
 }
 
 TEST_F(WindowTest, ScanRemovesWhatItCanAndLogsEveryReadyDriveInOrder) {
@@ -145,6 +161,72 @@ TEST_F(WindowTest, AccessKeysAndTabWorkFromTheKeyboard) {
     EXPECT_TRUE(WaitFor([&] { return app->MessageBox() == nullptr; }));
 }
 
+TEST_F(WindowTest, FocusComesBackWhereItWasAfterAboutAndAfterAnotherWindow) {
+    const auto aboutShows = [&] {
+        HWND box = nullptr;
+        const bool shown = WaitFor([&] { return (box = app->MessageBox()) != nullptr; });
+        app->Press({VK_RETURN});
+        return shown && WaitFor([&] { return app->MessageBox() == nullptr; });
+    };
+    Click(L"&About");
+    ASSERT_TRUE(aboutShows());
+    ASSERT_TRUE(WaitFor([&] { return app->Focus() == app->Button(L"&About"); }));
+    app->Press({VK_RETURN}); // at once: Enter presses About again
+    ASSERT_TRUE(aboutShows());
+
+    // Away to another window and back.
+    const HWND other = ::CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                         0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    ::SetForegroundWindow(other);
+    EXPECT_TRUE(WaitFor([&] { return ::GetForegroundWindow() == other; }));
+    ::DestroyWindow(other);
+    ::SetForegroundWindow(app->window());
+    EXPECT_TRUE(WaitFor([&] { return app->Focus() == app->Button(L"&About"); }));
+    app->Press({VK_SPACE});
+    EXPECT_TRUE(aboutShows());
+}
+
+TEST_F(WindowTest, TheNewestEntryStaysInSightAsTheLogGrows) {
+    const HWND list = app->Child(L"ListBox");
+    const auto lastShown = [&] {
+        const LRESULT rows = (ClientRectOf(list).bottom - ClientRectOf(list).top) /
+                             ::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
+        return ::SendMessageW(list, LB_GETTOPINDEX, 0, 0) + rows - 1;
+    };
+    for (std::size_t run = 1; run <= 4; ++run) {
+        Click(L"Scan && Remove");
+        LogOnceItHas(1 + 4 * run); // c: to f:, four lines a run
+    }
+    EXPECT_GE(lastShown(), 16); // the seventeenth entry, well past the list's height
+    EXPECT_GT(::SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
+    Click(L"&Clear LOG");
+    LogOnceItHas(1);
+    EXPECT_EQ(::SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
+}
+
+TEST_F(WindowTest, ADpiChangeLaysTheWindowOutAgainFromItsDesign) {
+    const HWND list = app->Child(L"ListBox");
+    const LRESULT rowAt96 = ::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
+    RECT frame = {};
+    ::GetWindowRect(app->window(), &frame);
+    const RECT suggested = {frame.left + 10, frame.top + 10,
+                            frame.left + 10 + (frame.right - frame.left) * 3 / 2,
+                            frame.top + 10 + (frame.bottom - frame.top) * 3 / 2};
+
+    app->ChangeDpi(144, suggested);
+    ExpectDesign(*app, k150Percent);
+    RECT moved = {};
+    ::GetWindowRect(app->window(), &moved);
+    EXPECT_EQ((std::vector<LONG>{moved.left, moved.top}),
+              (std::vector<LONG>{suggested.left, suggested.top}));
+    EXPECT_GT(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0), rowAt96); // the fonts grew too
+
+    app->ChangeDpi(96, frame);
+    ExpectDesign(*app, k100Percent);
+    EXPECT_EQ(::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0), rowAt96);
+}
+
 TEST_F(WindowTest, ClosingTheWindowEndsTheProgram) {
     ::PostMessageW(app->window(), WM_CLOSE, 0, 0);
     DWORD exitCode = 1;
@@ -158,23 +240,25 @@ TEST_F(WindowTest, ClosingTheWindowEndsTheProgram) {
 namespace quenlith::testing {
 namespace {
 
-// Run with the whole session at 150 %, where a pixel is 10 twips.
-TEST(WindowScaling, KeepsTheDesignAtOneHundredAndFiftyPercent) {
+// Run with the whole session at 150 %. The window takes its monitor's DPI: 144 on Windows and
+// Wine 8, where a pixel is 10 twips; Wine 10 gives monitors the display's own DPI (96) whatever
+// the session's scaling.
+TEST(WindowScaling, TakesTheDpiOfItsMonitorAtOneHundredAndFiftyPercent) {
     const HDC screen = ::GetDC(nullptr);
     ASSERT_EQ(::GetDeviceCaps(screen, LOGPIXELSY), 144) << "not run at 150 %";
     ::ReleaseDC(nullptr, screen);
+    // What the session gives a window aware of its monitor, as the program's is: ask for one of
+    // ours.
+    using GetDpiForWindow = UINT WINAPI(HWND);
+    const auto dpiOf = reinterpret_cast<GetDpiForWindow*>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const HWND ours = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                        nullptr, nullptr);
+    const UINT dpi = dpiOf != nullptr ? dpiOf(ours) : 144;
+    ::DestroyWindow(ours);
     const App app(kProgram);
-    RECT client = {};
-    ::GetClientRect(app.window(), &client);
-    EXPECT_EQ(client.right, 494);
-    EXPECT_EQ(client.bottom, 333);
-    const RECT scan = ClientRectOf(app.Button(L"Scan && Remove"));
-    EXPECT_EQ((std::vector<LONG>{scan.left, scan.top, scan.right, scan.bottom}),
-              (std::vector<LONG>{12, 60, 12 + 194, 60 + 26}));
-    const RECT list = ClientRectOf(app.Child(L"ListBox"));
-    EXPECT_EQ((std::vector<LONG>{list.left, list.top, list.right, list.bottom}),
-              (std::vector<LONG>{12, 96, 12 + 470, 96 + 198}));
-    EXPECT_GE(ClientRectOf(app.Child(L"ComboBox")).top, client.bottom);
+    ASSERT_TRUE(dpi == 144 || dpi == 96) << dpi;
+    ExpectDesign(app, dpi == 144 ? k150Percent : k100Percent);
 }
 
 } // namespace
