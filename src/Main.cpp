@@ -1,5 +1,4 @@
 // Quenlith: builds and shows the main window, then runs the message loop until it closes.
-#include "platform/Com.h"
 #include "ui/MainWindow.h"
 
 #include <commctrl.h>
@@ -16,7 +15,6 @@ void __verbose_terminate_handler() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     try {
-        const quenlith::ComApartment apartment;
         const INITCOMMONCONTROLSEX commonControls = {sizeof commonControls, ICC_STANDARD_CLASSES};
         ::InitCommonControlsEx(&commonControls);
 

@@ -1,7 +1,5 @@
 #include "platform/Win32Platform.h"
 
-#include "platform/Com.h"
-
 #include <memory>
 #include <optional>
 #include <vector>
@@ -348,6 +346,9 @@ void Win32Platform::DeleteFiles(const std::wstring& path) {
 // ---- COM automation ------------------------------------------------------------------------
 
 ObjectPtr Win32Platform::CreateServiceObject(const std::wstring& programmaticId) {
+    if (!apartment_) {
+        apartment_.emplace();
+    }
     CLSID clsid = {};
     Check(::CLSIDFromProgID(programmaticId.c_str(), &clsid), "CreateServiceObject");
     ComPtr<IDispatch> dispatch;

@@ -2,8 +2,11 @@
 // activity log a list box, both owned by the main window; this class only uses them.
 #pragma once
 
+#include "platform/Com.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
+
+#include <optional>
 
 namespace quenlith {
 
@@ -42,6 +45,8 @@ public:
 
 private:
     Win32Controls controls_;
+    // Joined at the first call that needs COM, so that start-up neither loads nor starts it.
+    std::optional<ComApartment> apartment_;
     int liveObjects_ = 0;
 };
 

@@ -61,6 +61,7 @@ set_dpi() {
 [ -z "${QUENLITH_DPI:-}" ] || set_dpi "$QUENLITH_DPI"
 export QUENLITH_SANDBOX=$sandbox
 
+loader=$(loader_for "$program")
 tests=$WINEPREFIX/drive_c/tests
 rm -rf "$tests"
 mkdir -p "$tests/results"
@@ -68,7 +69,7 @@ mkdir -p "$tests/results"
 cp "$program" ${QUENLITH_EXTRA_FILES:-} "$tests/"
 cd "$tests"
 status=0
-"$(loader_for "$program")" "C:\\tests\\$(basename "$program")" "$@" || status=$?
+"$loader" "C:\\tests\\$(basename "$program")" "$@" || status=$?
 
 if [ -n "${QUENLITH_RESULTS:-}" ]; then
     mkdir -p "$QUENLITH_RESULTS"
