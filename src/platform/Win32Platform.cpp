@@ -171,8 +171,8 @@ void DeleteOne(const std::wstring& path) {
 }
 
 // Lets the window paint, and answer what other programs send it, while a scan runs: each log
-// entry shows as it is written and Windows never takes the window for hung. Input waits in
-// the queue until the scan is over.
+// entry shows as it is written, and before each operation that may wait on a slow drive
+// Windows sees the window alive. Input waits in the queue until the scan is over.
 void LetPaint() {
     MSG message = {};
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
@@ -270,7 +270,7 @@ std::int16_t Win32Platform::DriveCount() {
 }
 
 std::wstring Win32Platform::DriveEntry(std::int16_t index) {
-    LetPaint(); // between drives
+    LetPaint();
     const LRESULT length =
         ::SendMessageW(controls_.driveList, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
     if (length == CB_ERR) {
@@ -290,6 +290,7 @@ std::wstring Win32Platform::DriveEntry(std::int16_t index) {
 // ---- File functions ------------------------------------------------------------------------
 
 void Win32Platform::ChangeCurrentDrive(const std::wstring& drive) {
+    LetPaint();
     // "e:" alone names that drive's current folder, so this makes e: the current drive.
     if (!::SetCurrentDirectoryW(drive.c_str())) {
         ThrowLastError("ChangeCurrentDrive");
@@ -297,6 +298,7 @@ void Win32Platform::ChangeCurrentDrive(const std::wstring& drive) {
 }
 
 void Win32Platform::SetFileAttributes(const std::wstring& path, FileAttribute attributes) {
+    LetPaint();
     const Handle file = OpenProven(path, FILE_WRITE_ATTRIBUTES, "SetFileAttributes");
     FILE_BASIC_INFO info = {}; // times of 0 stay as they are
     info.FileAttributes = attributes == FileAttribute::Normal ? FILE_ATTRIBUTE_NORMAL
@@ -307,6 +309,7 @@ void Win32Platform::SetFileAttributes(const std::wstring& path, FileAttribute at
 }
 
 std::wstring Win32Platform::FindMatchingFile(const std::wstring& path, FileAttribute mask) {
+    LetPaint();
     WIN32_FIND_DATAW data = {};
     const FindHandle find = FindFirst(path, data, "FindMatchingFile");
     if (!find) {
@@ -325,6 +328,7 @@ std::wstring Win32Platform::FindMatchingFile(const std::wstring& path, FileAttri
 }
 
 void Win32Platform::DeleteFiles(const std::wstring& path) {
+    LetPaint();
     WIN32_FIND_DATAW data = {};
     const FindHandle find = FindFirst(path, data, "DeleteFiles");
     const std::wstring folder = FolderOf(path);
@@ -346,6 +350,7 @@ void Win32Platform::DeleteFiles(const std::wstring& path) {
 // ---- COM automation ------------------------------------------------------------------------
 
 ObjectPtr Win32Platform::CreateServiceObject(const std::wstring& programmaticId) {
+    LetPaint();
     if (!apartment_) {
         apartment_.emplace();
     }
@@ -360,6 +365,7 @@ ObjectPtr Win32Platform::CreateServiceObject(const std::wstring& programmaticId)
 
 Value Win32Platform::CallMember(Object& object, const std::wstring& member,
                                 std::span<const std::wstring> arguments) {
+    LetPaint();
     IDispatch* dispatch = dynamic_cast<DispatchObject&>(object).get();
 
     DISPID id = DISPID_UNKNOWN;
