@@ -27,8 +27,6 @@ echo "|---|---|"
 exe=build/win32/Quenlith.exe
 echo "| Size of the i686 Quenlith.exe (icon and version record included) | $(stat -c %s "$exe") bytes ($(( $(stat -c %s "$exe") / 1024 )) KiB) |"
 echo "| DLLs it imports | $(i686-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {printf "%s ", $3}')|"
-echo "| DLLs it loads at the first scan (delay-loaded) | $(for dll in ole32.dll oleaut32.dll; do
-    grep -aq "$dll" "$exe" && printf '%s ' "$dll"; done)|"
 
 # c: and d: to z: make 24 ready drives.
 QUENLITH_READY_DRIVES="$(echo {d..z})" "$sandbox" "$bench" scan "$repetitions"
