@@ -44,14 +44,11 @@ FindHandle FindFirst(const std::wstring& path, WIN32_FIND_DATAW& data, const cha
     return nullptr;
 }
 
-// A search lists nothing, too, for a name that is there but cannot be read (an I/O error, a
-// link that loops): only a name that really is absent may count as no match.
-void ConfirmAbsent(const std::wstring& path, const char* operation) {
-    if (path.find_first_of(L"*?") != std::wstring::npos) {
-        return; // a pattern names no one file to ask about
-    }
+// Fails unless the system answers that the path names nothing: ifThere is the error when a
+// file is there; any other answer, an I/O error say, fails with its own error.
+void RequireAbsent(const std::wstring& path, DWORD ifThere, const char* operation) {
     if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        throw PlatformError(operation, ERROR_FILE_INVALID);
+        throw PlatformError(operation, ifThere);
     }
     if (const DWORD error = ::GetLastError(); !MeansAbsent(error)) {
         throw PlatformError(operation, error);
@@ -162,12 +159,7 @@ void DeleteOne(const std::wstring& path) {
             ThrowLastError("DeleteFiles");
         }
     } // the name goes when its last handle closes
-    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        throw PlatformError("DeleteFiles", ERROR_ACCESS_DENIED);
-    }
-    if (const DWORD error = ::GetLastError(); !MeansAbsent(error)) {
-        throw PlatformError("DeleteFiles", error);
-    }
+    RequireAbsent(path, ERROR_ACCESS_DENIED, "DeleteFiles");
 }
 
 // Lets the window paint, and answer what other programs send it, while a scan runs: each log
@@ -313,7 +305,11 @@ std::wstring Win32Platform::FindMatchingFile(const std::wstring& path, FileAttri
     WIN32_FIND_DATAW data = {};
     const FindHandle find = FindFirst(path, data, "FindMatchingFile");
     if (!find) {
-        ConfirmAbsent(path, "FindMatchingFile");
+        // A search lists nothing, too, for a name that is there but cannot be read (an I/O
+        // error, a link that loops); a pattern names no one file to ask about.
+        if (path.find_first_of(L"*?") == std::wstring::npos) {
+            RequireAbsent(path, ERROR_FILE_INVALID, "FindMatchingFile");
+        }
         return {};
     }
     do {

@@ -23,17 +23,19 @@ struct Design {
 const Design k100Percent = {329, 222, {8, 40, 129, 17}, {8, 64, 313, 132}};
 const Design k150Percent = {494, 333, {12, 60, 194, 26}, {12, 96, 470, 198}};
 
+// A control's left, top, width and height in its window's client area.
+std::vector<LONG> PlaceOf(HWND control) {
+    const RECT r = ClientRectOf(control);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
 void ExpectDesign(const App& app, const Design& design) {
     RECT client = {};
     ::GetClientRect(app.window(), &client);
     EXPECT_EQ((std::vector<LONG>{client.right, client.bottom}),
               (std::vector<LONG>{design.width, design.height}));
-    const auto at = [](HWND control) {
-        const RECT r = ClientRectOf(control);
-        return std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top};
-    };
-    EXPECT_EQ(at(app.Button(L"Scan && Remove")), design.scan);
-    EXPECT_EQ(at(app.Child(L"ListBox")), design.list);
+    EXPECT_EQ(PlaceOf(app.Button(L"Scan && Remove")), design.scan);
+    EXPECT_EQ(PlaceOf(app.Child(L"ListBox")), design.list);
     // The drive list is there for the scan alone: wholly out of sight.
     EXPECT_GE(ClientRectOf(app.Child(L"ComboBox")).top, client.bottom);
 }
@@ -54,12 +56,8 @@ protected:
 TEST_F(WindowTest, StartsWithTheHeaderAloneAndTheDesignedLayout) {
     EXPECT_EQ(app->Log(), Log{L"LOG:"});
     ExpectDesign(*app, k100Percent); // at 96 DPI a pixel is 15 twips
-    const auto at = [](HWND control) {
-        const RECT r = ClientRectOf(control);
-        return std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top};
-    };
-    EXPECT_EQ(at(app->Button(L"&About")), (std::vector<LONG>{152, 40, 73, 17}));
-    EXPECT_EQ(at(app->Button(L"&Clear LOG")), (std::vector<LONG>{240, 40, 81, 17}));
+    EXPECT_EQ(PlaceOf(app->Button(L"&About")), (std::vector<LONG>{152, 40, 73, 17}));
+    EXPECT_EQ(PlaceOf(app->Button(L"&Clear LOG")), (std::vector<LONG>{240, 40, 81, 17}));
     EXPECT_EQ(TextOf(app->Child(L"Static", L"Quenlith")), L"Quenlith");
     POINT corner = {4, 4}; // the window's own background, red 192, green 192, blue 255
     ::ClientToScreen(app->window(), &corner);
