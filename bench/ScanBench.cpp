@@ -46,6 +46,8 @@ void Seed(const std::vector<wchar_t>& letters) {
             const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
             ::CloseHandle(file);
+            // Hidden and system first: under Wine a read-only file takes them only from root.
+            ::SetFileAttributesW(path.c_str(), kWellHidden & ~FILE_ATTRIBUTE_READONLY);
             ::SetFileAttributesW(path.c_str(), kWellHidden);
         }
     }
@@ -107,15 +109,24 @@ void FilesPlain(const std::wstring& drive, HWND log) {
     ::FindClose(find);
     ::SendMessageW(log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Autorun Found"));
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    wchar_t current[MAX_PATH] = {}, system[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, current); // deleted from the system folder
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    ::SetCurrentDirectoryW(system);
     const HANDLE file = ::CreateFileW(
         path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     wchar_t opened[MAX_PATH] = {};
     ::GetFinalPathNameByHandleW(file, opened, MAX_PATH, 0);
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    DWORD extended = 0x13; // delete, POSIX semantics, ignore read-only (Windows 10 1809)
+    FILE_DISPOSITION_INFO plain = {TRUE};
+    if (!::SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(21), &extended,
+                                      sizeof extended)) {
+        ::SetFileInformationByHandle(file, FileDispositionInfo, &plain, sizeof plain);
+    }
     ::CloseHandle(file);
+    ::SetCurrentDirectoryW(current);
     ::SendMessageW(log, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Autorun Deleted"));
 }
 
@@ -155,6 +166,8 @@ int RunScan(int repetitions) {
         ::SendMessageW(log, LB_RESETCONTENT, 0, 0);
     };
     const auto plainLoop = [&](bool probe) {
+        wchar_t start[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, start);
         RefreshPlain(combo);
         const int count = static_cast<int>(::SendMessageW(combo, CB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i) {
@@ -164,6 +177,7 @@ int RunScan(int repetitions) {
                 FilesPlain(drive, log);
             }
         }
+        ::SetCurrentDirectoryW(start);
     };
 
     std::vector<double> scan, floor, files, batch;

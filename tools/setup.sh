@@ -11,9 +11,16 @@ packages=(
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine64 wine32:i386                                         # Wine 8, both loaders
     debootstrap                                                # Wine 10's root
-    xvfb imagemagick e2fsprogs                                 # window tests, pictures, chattr
+    xvfb imagemagick e2fsprogs python3-fusepy                  # window tests, pictures, chattr, FUSE
     zip                                                        # the release
 )
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo=sudo
+
+# The Windows suites run Wine as this ordinary user, as people do (tests/wine/wine-env.sh).
+id -u quenlith >/dev/null 2>&1 ||
+    $sudo useradd --system --user-group --no-create-home --shell /usr/sbin/nologin quenlith
 
 missing=()
 for package in "${packages[@]}"; do
@@ -22,8 +29,6 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
 echo "Installing: ${missing[*]}"
 dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
 $sudo apt-get update -qq

@@ -90,6 +90,9 @@ public:
     // File functions. A change reaches only the very file the path names: never a folder, never
     // what a link there points to; where that cannot be proven, nothing changes and it fails.
     virtual void ChangeCurrentDrive(const std::wstring& drive) = 0;
+    // The process's current folder, which the system holds open, and a change back to one.
+    virtual std::wstring CurrentFolder() = 0;
+    virtual void ChangeCurrentFolder(const std::wstring& folder) = 0;
     virtual void SetFileAttributes(const std::wstring& path, FileAttribute attributes) = 0;
     // The name of a file matching path under mask, or empty when none matches. A name that is
     // there but cannot be read is a failure, never "none".

@@ -125,10 +125,16 @@ Handle OpenExisting(const std::wstring& path, DWORD access, DWORD flags, const c
     return Handle(handle);
 }
 
+// A handle proven to hold the very file a path names, and how many names that file has.
+struct ProvenFile {
+    Handle handle;
+    DWORD links = 0;
+};
+
 // Opens the file that path names for a change, and proves first that the handle holds that
 // very file: the link itself where the system can open one, never what a link points to (Wine
 // follows every link it opens), and never a folder. Anything unproven is refused untouched.
-Handle OpenProven(const std::wstring& path, DWORD access, const char* operation) {
+ProvenFile OpenProven(const std::wstring& path, DWORD access, const char* operation) {
     Handle file =
         OpenExisting(path, access | FILE_READ_ATTRIBUTES,
                      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, operation);
@@ -144,7 +150,53 @@ Handle OpenProven(const std::wstring& path, DWORD access, const char* operation)
     if (!IsEntryOf(folder.get(), file.get(), NameOf(path))) {
         throw PlatformError(operation, ERROR_CANT_RESOLVE_FILENAME);
     }
-    return file;
+    return {std::move(file), info.nNumberOfLinks};
+}
+
+// Opens a file to change its attributes. Wine opens a handle with FILE_WRITE_ATTRIBUTES for
+// writing, which a read-only file refuses to all but root, yet takes the change through any
+// handle, as its own SetFileAttributesW does; Windows refuses the change without the right.
+ProvenFile OpenForAttributes(const std::wstring& path, const char* operation) {
+    try {
+        return OpenProven(path, FILE_WRITE_ATTRIBUTES, operation);
+    } catch (const PlatformError& error) {
+        if (error.code() != ERROR_ACCESS_DENIED) {
+            throw;
+        }
+        return OpenProven(path, 0, operation);
+    }
+}
+
+// The extended disposition of Windows 10 1809, spelt out: the headers for Windows 7 lack it.
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+struct DispositionInfoEx {
+    DWORD flags;
+};
+constexpr DWORD kDeleteFlag = 0x01, kPosixSemanticsFlag = 0x02, kIgnoreReadOnlyFlag = 0x10;
+
+// The answers of a system that does not take the extended disposition (before Windows 10
+// 1809, some file systems, Wine 8).
+bool MeansUnsupported(DWORD error) {
+    return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+           error == ERROR_INVALID_FUNCTION;
+}
+
+// Marks the file for deletion without touching its attributes, which every other name of it
+// shares. POSIX semantics take the name away at once, even while an indexer or a virus
+// scanner holds the file open; where the system does not take that, the name goes when the
+// last handle closes, and a read-only file is refused.
+void MarkForDeletion(HANDLE file) {
+    DispositionInfoEx extended = {kDeleteFlag | kPosixSemanticsFlag | kIgnoreReadOnlyFlag};
+    if (::SetFileInformationByHandle(file, kFileDispositionInfoEx, &extended, sizeof extended)) {
+        return;
+    }
+    if (const DWORD error = ::GetLastError(); !MeansUnsupported(error)) {
+        throw PlatformError("DeleteFiles", error);
+    }
+    FILE_DISPOSITION_INFO plain = {TRUE};
+    if (!::SetFileInformationByHandle(file, FileDispositionInfo, &plain, sizeof plain)) {
+        ThrowLastError("DeleteFiles");
+    }
 }
 
 // Deletes the one file that the path names, through a proven handle, and counts it done only
@@ -152,15 +204,53 @@ Handle OpenProven(const std::wstring& path, DWORD access, const char* operation)
 // file, a read-only mount under Wine).
 void DeleteOne(const std::wstring& path) {
     {
-        const Handle file = OpenProven(path, DELETE, "DeleteFiles");
-        FILE_DISPOSITION_INFO disposition = {TRUE};
-        if (!::SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
-                                          sizeof disposition)) {
-            ThrowLastError("DeleteFiles");
-        }
-    } // the name goes when its last handle closes
+        const ProvenFile file = OpenProven(path, DELETE, "DeleteFiles");
+        MarkForDeletion(file.handle.get());
+    } // without POSIX semantics the name goes when its last handle closes
     RequireAbsent(path, ERROR_ACCESS_DENIED, "DeleteFiles");
 }
+
+// The process's current folder; none where it cannot be read.
+std::optional<std::wstring> CurrentFolderOfProcess() {
+    std::wstring folder(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            ::GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+        if (length == 0) {
+            return std::nullopt;
+        }
+        const bool fits = length < folder.size();
+        folder.resize(length); // when it does not fit, length is the size it needs
+        if (fits) {
+            return folder;
+        }
+    }
+}
+
+// Moves the process to the system folder while it lives, and back after. The current folder
+// is a handle that shares no delete, and Wine, which knows a file by its inode number, takes
+// all of a file system that numbers none (many FUSE mounts) for one file: on the current
+// drive such a handle would refuse every delete.
+class CurrentFolderSetAside {
+public:
+    CurrentFolderSetAside() : folder_(CurrentFolderOfProcess()) {
+        wchar_t system[MAX_PATH] = {};
+        if (folder_ &&
+            (::GetSystemDirectoryW(system, MAX_PATH) == 0 || !::SetCurrentDirectoryW(system))) {
+            folder_.reset(); // still where it was
+        }
+    }
+    ~CurrentFolderSetAside() {
+        if (folder_) {
+            ::SetCurrentDirectoryW(folder_->c_str());
+        }
+    }
+    CurrentFolderSetAside(const CurrentFolderSetAside&) = delete;
+    CurrentFolderSetAside& operator=(const CurrentFolderSetAside&) = delete;
+
+private:
+    std::optional<std::wstring> folder_;
+};
 
 // Lets the window paint, and answer what other programs send it, while a scan runs: each log
 // entry shows as it is written, and before each operation that may wait on a slow drive
@@ -289,13 +379,32 @@ void Win32Platform::ChangeCurrentDrive(const std::wstring& drive) {
     }
 }
 
+std::wstring Win32Platform::CurrentFolder() {
+    std::optional<std::wstring> folder = CurrentFolderOfProcess();
+    if (!folder) {
+        ThrowLastError("CurrentFolder");
+    }
+    return *std::move(folder);
+}
+
+void Win32Platform::ChangeCurrentFolder(const std::wstring& folder) {
+    if (!::SetCurrentDirectoryW(folder.c_str())) {
+        ThrowLastError("ChangeCurrentFolder");
+    }
+}
+
 void Win32Platform::SetFileAttributes(const std::wstring& path, FileAttribute attributes) {
     LetPaint();
-    const Handle file = OpenProven(path, FILE_WRITE_ATTRIBUTES, "SetFileAttributes");
+    const ProvenFile file = OpenForAttributes(path, "SetFileAttributes");
+    if (file.links > 1) {
+        // Attributes belong to the file, not the name: a change here would reach every other
+        // name of it, wherever that is.
+        throw PlatformError("SetFileAttributes", ERROR_ACCESS_DENIED);
+    }
     FILE_BASIC_INFO info = {}; // times of 0 stay as they are
     info.FileAttributes = attributes == FileAttribute::Normal ? FILE_ATTRIBUTE_NORMAL
                                                               : static_cast<DWORD>(attributes);
-    if (!::SetFileInformationByHandle(file.get(), FileBasicInfo, &info, sizeof info)) {
+    if (!::SetFileInformationByHandle(file.handle.get(), FileBasicInfo, &info, sizeof info)) {
         ThrowLastError("SetFileAttributes");
     }
 }
@@ -325,21 +434,26 @@ std::wstring Win32Platform::FindMatchingFile(const std::wstring& path, FileAttri
 
 void Win32Platform::DeleteFiles(const std::wstring& path) {
     LetPaint();
+    // Only entries whose own name is the one asked for: a search matches short 8.3 names too,
+    // and a file whose short name is AUTORUN.INF may be called anything. The search is closed
+    // before any delete, so that it holds nothing of the folder while the files go.
+    std::vector<std::wstring> names;
     WIN32_FIND_DATAW data = {};
-    const FindHandle find = FindFirst(path, data, "DeleteFiles");
-    const std::wstring folder = FolderOf(path);
-    bool deleted = false;
-    while (find) {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            DeleteOne(folder + data.cFileName);
-            deleted = true;
+    for (const FindHandle find = FindFirst(path, data, "DeleteFiles"); find;) {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            EqualNoCase(data.cFileName, NameOf(path))) {
+            names.emplace_back(data.cFileName);
         }
         if (!::FindNextFileW(find.get(), &data)) {
             break;
         }
     }
-    if (!deleted) {
+    if (names.empty()) {
         throw PlatformError("DeleteFiles", ERROR_FILE_NOT_FOUND);
+    }
+    const CurrentFolderSetAside aside;
+    for (const std::wstring& name : names) {
+        DeleteOne(FolderOf(path) + name);
     }
 }
 

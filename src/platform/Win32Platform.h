@@ -27,6 +27,8 @@ public:
     std::wstring DriveEntry(std::int16_t index) override;
 
     void ChangeCurrentDrive(const std::wstring& drive) override;
+    std::wstring CurrentFolder() override;
+    void ChangeCurrentFolder(const std::wstring& folder) override;
     void SetFileAttributes(const std::wstring& path, FileAttribute attributes) override;
     std::wstring FindMatchingFile(const std::wstring& path, FileAttribute mask) override;
     void DeleteFiles(const std::wstring& path) override;

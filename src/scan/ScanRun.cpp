@@ -61,9 +61,7 @@ void ScanDrive(Platform& platform, std::int16_t index) {
     }
 }
 
-} // namespace
-
-void ScanAndRemove(Platform& platform) noexcept {
+void ScanDrives(Platform& platform) noexcept {
     Attempt([&] { platform.RefreshDrives(); }); // on failure, the list it already has
 
     std::int16_t count = 0;
@@ -72,6 +70,19 @@ void ScanAndRemove(Platform& platform) noexcept {
     }
     for (std::int16_t index = 0; index < count; ++index) {
         Attempt([&] { ScanDrive(platform, index); });
+    }
+}
+
+} // namespace
+
+void ScanAndRemove(Platform& platform) noexcept {
+    // Each drive is made current in turn; the folder the run began in is put back after the
+    // last, so that the run leaves no drive busy (Windows holds the current folder open).
+    std::wstring startFolder;
+    const bool known = Attempt([&] { startFolder = platform.CurrentFolder(); });
+    ScanDrives(platform);
+    if (known) {
+        Attempt([&] { platform.ChangeCurrentFolder(startFolder); });
     }
 }
 

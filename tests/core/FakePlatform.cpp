@@ -101,7 +101,17 @@ std::wstring FakePlatform::DriveEntry(std::int16_t index) {
 
 void FakePlatform::ChangeCurrentDrive(const std::wstring& drive) {
     Enter("ChangeCurrentDrive", L"ChangeCurrentDrive " + drive, drive);
-    currentDrive = drive;
+    currentFolder = drive;
+}
+
+std::wstring FakePlatform::CurrentFolder() {
+    Enter("CurrentFolder", L"CurrentFolder");
+    return currentFolder;
+}
+
+void FakePlatform::ChangeCurrentFolder(const std::wstring& folder) {
+    Enter("ChangeCurrentFolder", L"ChangeCurrentFolder " + folder, folder);
+    currentFolder = folder;
 }
 
 void FakePlatform::SetFileAttributes(const std::wstring& path, FileAttribute attributes) {

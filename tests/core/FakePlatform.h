@@ -33,9 +33,9 @@ public:
     std::set<std::wstring, NoCaseLess> locked; // files another program holds open
     // Files the system keeps although it took the delete (immutable, on a read-only mount).
     std::set<std::wstring, NoCaseLess> keptAfterDelete;
-    std::vector<std::wstring> log;   // the activity log's items
-    std::vector<std::wstring> trace; // every call, e.g. L"DeleteFiles e:\autorun.inf"
-    std::wstring currentDrive;
+    std::vector<std::wstring> log;                 // the activity log's items
+    std::vector<std::wstring> trace;               // every call, e.g. L"DeleteFiles e:\autorun.inf"
+    std::wstring currentFolder = L"c:\\Users\\me"; // where the program was started
     // Members ("driveexists", "isready") that answer with nothing instead of a boolean.
     std::set<std::wstring> nonBooleanAnswers;
     // Makes the call fail when it returns true; operation is the method's or member's name.
@@ -52,6 +52,8 @@ public:
     std::int16_t DriveCount() override;
     std::wstring DriveEntry(std::int16_t index) override;
     void ChangeCurrentDrive(const std::wstring& drive) override;
+    std::wstring CurrentFolder() override;
+    void ChangeCurrentFolder(const std::wstring& folder) override;
     void SetFileAttributes(const std::wstring& path, FileAttribute attributes) override;
     std::wstring FindMatchingFile(const std::wstring& path, FileAttribute mask) override;
     void DeleteFiles(const std::wstring& path) override;

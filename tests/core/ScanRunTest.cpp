@@ -38,7 +38,10 @@ TEST_F(ScanRunTest, FindsAndDeletesOnEveryReadyDriveInListOrder) {
                             L"Autorun Deleted : f:\\autorun.inf",
                         }));
     EXPECT_TRUE(fake.files.empty());
-    EXPECT_EQ(fake.currentDrive, L"f:"); // left on the last drive it worked on
+    // Each ready drive current in turn, then back where it began: no drive is left busy.
+    EXPECT_EQ(fake.TraceOf(L"ChangeCurrent"),
+              (Log{L"ChangeCurrentDrive c:", L"ChangeCurrentDrive e:", L"ChangeCurrentDrive f:",
+                   L"ChangeCurrentFolder c:\\Users\\me"}));
 }
 
 TEST_F(ScanRunTest, ResetsBeforeTheTestAndAgainBeforeTheDelete) {
@@ -52,6 +55,7 @@ TEST_F(ScanRunTest, ResetsBeforeTheTestAndAgainBeforeTheDelete) {
         L"SetFileAttributes e:\\autorun.inf 0",
         L"DeleteFiles e:\\autorun.inf",
         L"AppendItem Autorun Deleted : e:\\autorun.inf",
+        L"ChangeCurrentFolder c:\\Users\\me",
     };
     const Log tail(fake.trace.end() - static_cast<std::ptrdiff_t>(expected.size()),
                    fake.trace.end());
@@ -87,7 +91,7 @@ TEST_F(ScanRunTest, UsesAnEntryTextWithMoreThanTheLetterUnchanged) {
     ScanAndRemove(fake);
     EXPECT_EQ(fake.log, (Log{L"Autorun Found : e: [USB STICK]\\autorun.inf",
                              L"Autorun Deleted : e: [USB STICK]\\autorun.inf"}));
-    EXPECT_EQ(fake.currentDrive, L"e: [USB STICK]");
+    EXPECT_EQ(fake.TraceOf(L"ChangeCurrentDrive"), Log{L"ChangeCurrentDrive e: [USB STICK]"});
 }
 
 TEST_F(ScanRunTest, ASecondRunAppendsBelowTheFirstAndFindsTheDrivesClean) {
@@ -255,6 +259,25 @@ TEST_F(ScanRunTest, LostDeletedOrNotFoundEntryGoesOnWithTheNextDrive) {
     EXPECT_EQ(fake.log, (Log{L"Autorun Found : e:\\autorun.inf", L"Autorun Found : f:\\autorun.inf",
                              L"Autorun Deleted : f:\\autorun.inf"}));
     EXPECT_TRUE(fake.files.empty());
+}
+
+class StartFolderTest : public ScanRunTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(StartFolderTest, IsPutBackWhicheverStepFails) {
+    fake.FailOn(GetParam());
+    ScanAndRemove(fake);
+    EXPECT_EQ(fake.currentFolder, L"c:\\Users\\me");
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, StartFolderTest,
+                         ::testing::Values("none", "SetFileAttributes", "FindMatchingFile",
+                                           "DeleteFiles", "AppendItem"));
+
+TEST_F(ScanRunTest, AStartFolderThatCannotBeReadLeavesTheRunAsItIs) {
+    fake.FailOn("CurrentFolder");
+    ScanAndRemove(fake);
+    EXPECT_EQ(fake.log.size(), 5U);
+    EXPECT_TRUE(fake.TraceOf(L"ChangeCurrentFolder").empty());
 }
 
 TEST_F(ScanRunTest, EveryOperationFailingStillReturns) {

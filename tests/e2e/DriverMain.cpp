@@ -77,8 +77,8 @@ int RunDemo(const wchar_t* program, const wchar_t* screenshot) {
 
 int wmain(int argc, wchar_t** argv) {
     SeeRealPixels();
-    if (argc == 5 && std::wstring(argv[1]) == L"--hold-open") {
-        return quenlith::testing::HoldOpen(argv[2], argv[3], argv[4]);
+    if (argc == 5 && std::wstring_view(argv[1]).starts_with(quenlith::testing::kHoldOpen)) {
+        return quenlith::testing::HoldOpen(argv[1], argv[2], argv[3], argv[4]);
     }
     if (argc == 4 && std::wstring(argv[1]) == L"--demo") {
         return RunDemo(argv[2], argv[3]);

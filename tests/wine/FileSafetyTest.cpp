@@ -18,6 +18,12 @@ using Log = std::vector<std::wstring>;
 class FileSafetyTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
+        // Attributes belong to the file, so these twins share them with a root autorun.inf.
+        for (const auto& [twin, attributes] : kTwins) {
+            SetAttributes(SandboxPath(twin), attributes);
+            Require((AttributesOf(SandboxPath(twin)) & kWellHidden) == attributes,
+                    "the twin's attributes to read back");
+        }
         const ComApartment apartment;
         const HiddenControls controls;
         Win32Platform platform{controls.get()};
@@ -49,12 +55,17 @@ protected:
     // Under Wine a link cannot be opened without being followed, so it is left alone and only
     // found; where the link itself can be opened (Windows), it goes and only it.
     static void ExpectLinkFoundAndLeftOrDeleted(const std::wstring& drive) {
-        const std::vector<Log> left = {{L"Autorun Found"}, {L"Autorun Found"}};
-        const std::vector<Log> deleted = {{L"Autorun Found", L"Autorun Deleted"},
-                                          {L"Autorun Not Found"}};
-        EXPECT_EQ(LinesAbout(drive), Exists(drive + L"\\autorun.inf") ? left : deleted) << drive;
+        EXPECT_EQ(LinesAbout(drive), Exists(drive + L"\\autorun.inf") ? kFoundTwice : kDeleted)
+            << drive;
     }
 
+    // Other names of k:\autorun.inf and o:\autorun.inf: read-only, and not (as a user may reset).
+    static constexpr std::array kTwins = {
+        std::pair{L"outside/twin.txt", kWellHidden},
+        std::pair{L"outside/twin-kept.txt", kWellHidden & ~FILE_ATTRIBUTE_READONLY}};
+    static inline const std::vector<Log> kFoundTwice = {{L"Autorun Found"}, {L"Autorun Found"}};
+    static inline const std::vector<Log> kDeleted = {{L"Autorun Found", L"Autorun Deleted"},
+                                                     {L"Autorun Not Found"}};
     static inline std::array<Log, 2> logs_;
 };
 
@@ -87,29 +98,57 @@ TEST_F(FileSafetyTest, ANameThatCannotBeReadIsPassedOverNotReportedMissing) {
     EXPECT_EQ(LinesAbout(L"l:"), (std::vector<Log>{{}, {}}));
 }
 
-TEST_F(FileSafetyTest, AHardLinkLosesOnlyTheRootName) {
-    EXPECT_EQ(LinesAbout(L"k:"),
-              (std::vector<Log>{{L"Autorun Found", L"Autorun Deleted"}, {L"Autorun Not Found"}}));
-    EXPECT_EQ(FirstLine(SandboxPath(L"outside/twin.txt")), "keep me");
+TEST_F(FileSafetyTest, AHardLinkLosesAtMostItsRootNameAndNeverItsTwinsAttributes) {
+    // The root name goes only where the system deletes without touching the attributes; a
+    // system that cannot (Wine 8) refuses the read-only file, and it stays found.
+    const bool gone = !Exists(L"k:\\autorun.inf");
+    EXPECT_EQ(LinesAbout(L"k:"), gone ? kDeleted : kFoundTwice);
+    EXPECT_EQ(gone, TakesPosixDelete());
+    for (const auto& [twin, attributes] : kTwins) {
+        EXPECT_EQ(FirstLine(SandboxPath(twin)), "keep me") << twin;
+        EXPECT_EQ(AttributesOf(SandboxPath(twin)) & kWellHidden, attributes) << twin;
+    }
 }
 
 TEST_F(FileSafetyTest, AFileTheSystemWillNotUnlinkIsNeverReportedDeleted) {
     // An immutable file and a read-only mount; the seed needs root for them and says which it made.
     int checked = 0;
+    // An immutable file, a read-only mount, and a hard link in a root that refuses the unlink.
     for (const auto& [drive, made] :
-         {std::pair{L"m:", L"outside/made-immutable"}, std::pair{L"n:", L"outside/made-mount"}}) {
+         {std::pair{L"m:", L"outside/made-immutable"}, std::pair{L"n:", L"outside/made-mount"},
+          std::pair{L"o:", L"outside/made-immutable-root"}}) {
         if (!Exists(SandboxPath(made))) {
             std::printf("%ls: could not be made here (needs root), not checked\n", drive);
             continue;
         }
         ++checked;
-        EXPECT_EQ(LinesAbout(drive), (std::vector<Log>{{L"Autorun Found"}, {L"Autorun Found"}}))
-            << drive;
+        EXPECT_EQ(LinesAbout(drive), kFoundTwice) << drive;
         EXPECT_TRUE(Exists(std::wstring(drive) + L"\\autorun.inf")) << drive;
     }
     if (checked == 0) {
-        GTEST_SKIP() << "neither an immutable file nor a read-only mount could be made here";
+        GTEST_SKIP() << "no file the system keeps could be made here";
     }
+}
+
+TEST_F(FileSafetyTest, AFileOnAPassThroughFuseDriveIsDeleted) {
+    // Such a file system numbers its files itself, as many user-space mounts do.
+    if (!Exists(SandboxPath(L"outside/made-fuse"))) {
+        GTEST_SKIP() << "no FUSE device or no python3-fusepy here";
+    }
+    EXPECT_EQ(LinesAbout(L"r:"), kDeleted);
+    EXPECT_FALSE(Exists(SandboxPath(L"outside/fuse/autorun.inf")));
+}
+
+TEST_F(FileSafetyTest, WhatAnOrdinaryUserMayNotChangeIsOnlyFound) {
+    // Root's read-only file in a sticky root, and the user's own file in a root it may not write.
+    if (!Exists(SandboxPath(L"outside/made-foreign"))) {
+        GTEST_SKIP() << "needs root to lay out, and Wine run as an ordinary user";
+    }
+    for (const std::wstring drive : {L"p:", L"q:"}) {
+        EXPECT_EQ(LinesAbout(drive), kFoundTwice) << drive;
+        EXPECT_TRUE(Exists(drive + L"\\autorun.inf")) << drive;
+    }
+    EXPECT_NE(AttributesOf(L"p:\\autorun.inf") & FILE_ATTRIBUTE_READONLY, 0U);
 }
 
 } // namespace

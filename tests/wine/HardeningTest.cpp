@@ -22,6 +22,10 @@ public:
     std::int16_t DriveCount() override { return real_.DriveCount(); }
     std::wstring DriveEntry(std::int16_t index) override { return real_.DriveEntry(index); }
     void ChangeCurrentDrive(const std::wstring& drive) override { real_.ChangeCurrentDrive(drive); }
+    std::wstring CurrentFolder() override { return real_.CurrentFolder(); }
+    void ChangeCurrentFolder(const std::wstring& folder) override {
+        real_.ChangeCurrentFolder(folder);
+    }
     void SetFileAttributes(const std::wstring& path, FileAttribute attributes) override {
         real_.SetFileAttributes(path, attributes);
     }
@@ -67,7 +71,7 @@ TEST_F(HardeningTest, ADriveWhoseFolderVanishesAfterTheRefreshIsPassedOver) {
 
 TEST_F(HardeningTest, AFolderNamedAutorunInfKeepsEverythingInIt) {
     CreateFolder(L"f:\\autorun.inf");
-    Require(::SetFileAttributesW(L"f:\\autorun.inf", kWellHidden) != FALSE, "SetFileAttributesW");
+    SetAttributes(L"f:\\autorun.inf", kWellHidden);
     CreateFileWith(L"f:\\autorun.inf\\autorun.inf", FILE_ATTRIBUTE_HIDDEN);
     CreateFileWith(L"f:\\autorun.inf\\keep.txt", FILE_ATTRIBUTE_READONLY);
     const DWORD folderAttributes = AttributesOf(L"f:\\autorun.inf");

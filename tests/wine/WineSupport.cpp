@@ -19,6 +19,12 @@ DWORD AttributesOf(const std::wstring& path) {
     return ::GetFileAttributesW(path.c_str());
 }
 
+void SetAttributes(const std::wstring& path, DWORD attributes) {
+    Require(::SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) != FALSE &&
+                ::SetFileAttributesW(path.c_str(), attributes) != FALSE,
+            "SetFileAttributesW");
+}
+
 void CreateFileWith(const std::wstring& path, DWORD attributes) {
     const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -28,7 +34,7 @@ void CreateFileWith(const std::wstring& path, DWORD attributes) {
     const BOOL wrote = ::WriteFile(file, text, sizeof text - 1, &written, nullptr);
     ::CloseHandle(file);
     Require(wrote != FALSE, "WriteFile");
-    Require(::SetFileAttributesW(path.c_str(), attributes) != FALSE, "SetFileAttributesW");
+    SetAttributes(path, attributes);
 }
 
 void CreateFolder(const std::wstring& path) {
@@ -136,7 +142,22 @@ DWORD CountWindows(DWORD processId) {
     return windows.count;
 }
 
-HeldOpenFile::HeldOpenFile(const std::wstring& path) {
+bool TakesPosixDelete() {
+    const std::wstring probe = L"c:\\tests\\posix-delete.probe";
+    CreateFileWith(probe, FILE_ATTRIBUTE_READONLY);
+    const HANDLE file =
+        ::CreateFileW(probe.c_str(), DELETE, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+    Require(file != INVALID_HANDLE_VALUE, "CreateFileW(probe)");
+    DWORD flags = 0x13; // delete, POSIX semantics, ignore the read-only flag
+    const bool taken =
+        ::SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(21), &flags,
+                                     sizeof flags) != FALSE;
+    ::CloseHandle(file);
+    RemoveTarget(probe);
+    return taken;
+}
+
+HeldOpenFile::HeldOpenFile(const std::wstring& path, Sharing sharing) {
     const std::wstring ready = L"quenlith-ready-" + std::to_wstring(::GetTickCount64());
     const std::wstring release = L"quenlith-release-" + std::to_wstring(::GetTickCount64());
     const HANDLE readyEvent = ::CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
@@ -146,7 +167,9 @@ HeldOpenFile::HeldOpenFile(const std::wstring& path) {
     wchar_t self[MAX_PATH] = {};
     Require(::GetModuleFileNameW(nullptr, self, MAX_PATH) != 0, "GetModuleFileNameW");
     std::wstring command =
-        L"\"" + std::wstring(self) + L"\" --hold-open \"" + path + L"\" " + ready + L" " + release;
+        L"\"" + std::wstring(self) + L"\" " +
+        std::wstring(sharing == Sharing::Delete ? kHoldOpenSharingDelete : kHoldOpen) + L" \"" +
+        path + L"\" " + ready + L" " + release;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION child = {};
@@ -168,8 +191,11 @@ HeldOpenFile::~HeldOpenFile() {
     ::CloseHandle(release_);
 }
 
-int HoldOpen(const wchar_t* path, const wchar_t* readyEvent, const wchar_t* releaseEvent) {
-    const HANDLE file = ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+int HoldOpen(std::wstring_view option, const wchar_t* path, const wchar_t* readyEvent,
+             const wchar_t* releaseEvent) {
+    const DWORD sharing =
+        FILE_SHARE_READ | (option == kHoldOpenSharingDelete ? FILE_SHARE_DELETE : 0);
+    const HANDLE file = ::CreateFileW(path, GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     const HANDLE ready = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, readyEvent);
     const HANDLE release = ::OpenEventW(SYNCHRONIZE, FALSE, releaseEvent);

@@ -5,7 +5,9 @@
 #include "platform/Com.h"
 #include "platform/Win32Platform.h"
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quenlith::testing {
@@ -21,6 +23,9 @@ constexpr DWORD kWellHidden =
 void Require(bool ok, const char* what);
 
 DWORD AttributesOf(const std::wstring& path); // INVALID_FILE_ATTRIBUTES when missing
+// Sets the attributes of a file. Wine keeps hidden and system in an extended attribute,
+// which a read-only file lets only root write: so those go first, read-only last.
+void SetAttributes(const std::wstring& path, DWORD attributes);
 void CreateFileWith(const std::wstring& path, DWORD attributes);
 void CreateFolder(const std::wstring& path);
 // Removes a file or folder of that name whatever its attributes; nothing if there is none.
@@ -40,10 +45,16 @@ DWORD CountHandles(HANDLE process);
 // that matter here.
 DWORD CountWindows(DWORD processId);
 
-// Another process holds the file open without delete sharing, until this object goes.
+// Whether the system deletes with POSIX semantics, ignoring the read-only flag (Windows 10
+// 1809 and later, Wine 10), as against only when the last handle closes (Wine 8).
+bool TakesPosixDelete();
+
+// Another process holds the file open until this object goes: without delete sharing, or with
+// it, as an indexer or a virus scanner does.
 class HeldOpenFile {
 public:
-    explicit HeldOpenFile(const std::wstring& path);
+    enum class Sharing : std::uint8_t { NoDelete, Delete };
+    explicit HeldOpenFile(const std::wstring& path, Sharing sharing = Sharing::NoDelete);
     ~HeldOpenFile();
     HeldOpenFile(const HeldOpenFile&) = delete;
     HeldOpenFile& operator=(const HeldOpenFile&) = delete;
@@ -52,8 +63,10 @@ private:
     HANDLE release_ = nullptr;
     HANDLE process_ = nullptr;
 };
-// The child's side of HeldOpenFile; returns the process exit code.
-int HoldOpen(const wchar_t* path, const wchar_t* readyEvent, const wchar_t* releaseEvent);
+// The child's side of HeldOpenFile, started with one of these options; returns its exit code.
+constexpr std::wstring_view kHoldOpen = L"--hold-open", kHoldOpenSharingDelete = L"--hold-open-d";
+int HoldOpen(std::wstring_view option, const wchar_t* path, const wchar_t* readyEvent,
+             const wchar_t* releaseEvent);
 
 // A hidden window with the combo box and list box that the platform works on.
 class HiddenControls {

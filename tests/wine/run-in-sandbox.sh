@@ -21,11 +21,12 @@ export WINEPREFIX=$QUENLITH_WINEPREFIX WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERR
 program=$1
 shift
 sandbox=$(mktemp -d "${TMPDIR:-/tmp}/quenlith-drives.XXXXXX")
+give_to_tester "$sandbox"
 xvfb_pid=""
 finish() {
     [ -z "${QUENLITH_DPI:-}" ] || set_dpi 96
-    "$wineserver" -k 2>/dev/null || true
-    "$wineserver" -w 2>/dev/null || true
+    as_tester "$wineserver" -k 2>/dev/null || true
+    as_tester "$wineserver" -w 2>/dev/null || true
     [ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" clear "$sandbox"
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
     rm -rf "$sandbox"
@@ -43,12 +44,13 @@ if [ "${QUENLITH_USE_DISPLAY:-}" != 1 ] || [ -z "${DISPLAY:-}" ]; then
 fi
 
 # Drives may only change while the prefix's wineserver is down.
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -w 2>/dev/null || true
+as_tester "$wineserver" -k 2>/dev/null || true
+as_tester "$wineserver" -w 2>/dev/null || true
 devices=$WINEPREFIX/dosdevices
 find "$devices" -maxdepth 1 -name '?:' ! -name 'c:' -exec rm -f {} +
 for drive in ${QUENLITH_READY_DRIVES:-d e f}; do
     mkdir "$sandbox/$drive"
+    give_to_tester "$sandbox/$drive"
     ln -s "$sandbox/$drive" "$devices/$drive:"
 done
 [ -e "$devices/g:" ] || ln -s "$sandbox/gone" "$devices/g:"
@@ -56,7 +58,7 @@ done
 # What Windows programs cannot make under Wine (symbolic links, say) a seed script can.
 [ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" lay "$sandbox"
 set_dpi() {
-    "$wine" reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    as_tester "$wine" reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
 }
 [ -z "${QUENLITH_DPI:-}" ] || set_dpi "$QUENLITH_DPI"
 export QUENLITH_SANDBOX=$sandbox
@@ -64,12 +66,12 @@ export QUENLITH_SANDBOX=$sandbox
 loader=$(loader_for "$program")
 tests=$WINEPREFIX/drive_c/tests
 rm -rf "$tests"
-mkdir -p "$tests/results"
+as_tester mkdir -p "$tests/results"
 # shellcheck disable=SC2086 # a list of paths
-cp "$program" ${QUENLITH_EXTRA_FILES:-} "$tests/"
+as_tester cp "$program" ${QUENLITH_EXTRA_FILES:-} "$tests/"
 cd "$tests"
 status=0
-"$loader" "C:\\tests\\$(basename "$program")" "$@" || status=$?
+as_tester "$loader" "C:\\tests\\$(basename "$program")" "$@" || status=$?
 
 if [ -n "${QUENLITH_RESULTS:-}" ]; then
     mkdir -p "$QUENLITH_RESULTS"

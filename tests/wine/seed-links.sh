@@ -6,7 +6,11 @@
 #                                e: link to e:\sub\autorun.inf   f: link to outside/notes.txt (read-only)
 #                                i: link to a folder   j: link to nothing   k: hard link of outside/twin.txt
 #                                l: link to itself     m: an immutable file n: a read-only mount
-#   seed-links.sh clear SANDBOX  undoes what rm -rf cannot (the immutable flag, the mount)
+#                                o: hard link of outside/twin-kept.txt in an immutable root
+#                                p: root's read-only file in a sticky root q: in a root not writable
+#                                r: a file on a pass-through FUSE mount of outside/fuse
+#   seed-links.sh clear SANDBOX  undoes what rm -rf cannot (the immutable flags, the mount)
+# Everything belongs to the sandbox's owner, the user Wine runs as, except where said.
 set -euo pipefail
 action=$1
 sandbox=$2
@@ -15,9 +19,7 @@ outside=$sandbox/outside
 case "$action" in
 lay)
     mkdir -p "$outside" "$sandbox/e/sub" "$sandbox/i/folder"
-    echo "keep me" >"$outside/autorun.inf"
-    echo "keep me" >"$outside/notes.txt"
-    echo "keep me" >"$outside/twin.txt"
+    for file in autorun.inf notes.txt twin.txt twin-kept.txt; do echo "keep me" >"$outside/$file"; done
     echo "keep me" >"$sandbox/e/sub/autorun.inf"
     echo "keep me" >"$sandbox/i/folder/keep.txt"
     chmod 0444 "$outside/autorun.inf" "$outside/notes.txt"
@@ -28,18 +30,44 @@ lay)
     ln -s "$sandbox/nothing" "$sandbox/j/autorun.inf"
     ln "$outside/twin.txt" "$sandbox/k/autorun.inf"
     ln -s autorun.inf "$sandbox/l/autorun.inf"
-    # These two need root; the made-* markers tell the test which could be made.
+    ln "$outside/twin-kept.txt" "$sandbox/o/autorun.inf"
     echo "[autorun]" >"$sandbox/m/autorun.inf"
+    echo "[autorun]" >"$sandbox/p/autorun.inf"
+    echo "[autorun]" >"$sandbox/q/autorun.inf"
+    chown -R -h --reference="$sandbox" "$outside" "$sandbox"/[a-z]
+    # These need root; the made-* markers tell the test which could be made.
     if chattr +i "$sandbox/m/autorun.inf" 2>/dev/null; then
         touch "$outside/made-immutable"
+    fi
+    if chattr +i "$sandbox/o" 2>/dev/null; then
+        touch "$outside/made-immutable-root"
     fi
     if mount -t tmpfs -o size=64k quenlith-ro "$sandbox/n" 2>/dev/null; then
         echo "[autorun]" >"$sandbox/n/autorun.inf"
         mount -o remount,ro "$sandbox/n" && touch "$outside/made-mount"
     fi
+    # A pass-through FUSE drive; the machine may have no FUSE device, or no fusepy.
+    mkdir -p "$outside/fuse"
+    echo "[autorun]" >"$outside/fuse/autorun.inf"
+    chown -R --reference="$sandbox" "$outside/fuse"
+    if [ -c /dev/fuse ] && /usr/bin/python3 -c 'import fusepy' 2>/dev/null; then
+        setsid "$(dirname "$0")/passthrough-fs.py" "$outside/fuse" "$sandbox/r" >/dev/null 2>&1 &
+        for _ in $(seq 50); do mountpoint -q "$sandbox/r" && break; sleep 0.1; done
+        ! mountpoint -q "$sandbox/r" || touch "$outside/made-fuse"
+    fi
+    # What an ordinary user may not change: root's read-only file in a sticky root, and a file
+    # of the user's own in a root the user may not write. Only where Wine runs as such a user.
+    if [ "$(stat -c %u "$sandbox")" -ne 0 ] && chown 0:0 "$sandbox/p" "$sandbox/q" 2>/dev/null; then
+        chown 0:0 "$sandbox/p/autorun.inf"
+        chmod 1777 "$sandbox/p"
+        chmod 0444 "$sandbox/p/autorun.inf"
+        chmod 0755 "$sandbox/q"
+        touch "$outside/made-foreign"
+    fi
     ;;
 clear)
-    chattr -i "$sandbox/m/autorun.inf" 2>/dev/null || true
+    chattr -i "$sandbox/m/autorun.inf" "$sandbox/o" 2>/dev/null || true
     ! mountpoint -q "$sandbox/n" || umount "$sandbox/n"
+    ! mountpoint -q "$sandbox/r" || umount "$sandbox/r"
     ;;
 esac

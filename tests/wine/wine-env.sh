@@ -19,3 +19,22 @@ loader_for() {
         echo "$wine"
     fi
 }
+
+# Wine runs as an ordinary user, as people run it: root passes permission checks that users
+# meet. Started as root, every Wine command runs as the user the setup step made, with the
+# prefix and sandboxes made over to it; QUENLITH_TESTER=root keeps root (a person's display).
+tester=${QUENLITH_TESTER:-quenlith}
+drops_root() {
+    [ "$(id -u)" -eq 0 ] && [ "$tester" != root ]
+}
+as_tester() {
+    if drops_root; then
+        setpriv --reuid="$tester" --regid="$tester" --init-groups \
+            env HOME="$(dirname "$WINEPREFIX")" USER="$tester" "$@"
+    else
+        "$@"
+    fi
+}
+give_to_tester() {
+    if drops_root; then chown "$tester:" "$@"; fi
+}

@@ -9,17 +9,18 @@ export WINEPREFIX=$2 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 case "$action" in
 create)
-    [ -d "$WINEPREFIX" ] && { "$wineserver" -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
+    [ -d "$WINEPREFIX" ] && { as_tester "$wineserver" -k 2>/dev/null || true; rm -rf "$WINEPREFIX"; }
     mkdir -p "$(dirname "$WINEPREFIX")"
-    DISPLAY= "$wine" wineboot -i >/dev/null 2>&1
+    give_to_tester "$(dirname "$WINEPREFIX")"
+    DISPLAY= as_tester "$wine" wineboot -i >/dev/null 2>&1
     # A CD drive that exists but has no medium: typed cdrom, its link left dangling.
-    DISPLAY= "$wine" reg add 'HKLM\Software\Wine\Drives' /v h: /d cdrom /f >/dev/null 2>&1
-    "$wineserver" -w
+    DISPLAY= as_tester "$wine" reg add 'HKLM\Software\Wine\Drives' /v h: /d cdrom /f >/dev/null 2>&1
+    as_tester "$wineserver" -w
     rm -f "$WINEPREFIX/dosdevices/z:"
     ;;
 remove)
     [ -d "$WINEPREFIX" ] || exit 0
-    "$wineserver" -k 2>/dev/null || true
+    as_tester "$wineserver" -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
     ;;
 *)

@@ -32,6 +32,11 @@ make_root() {
 }
 [ "$(cat "$root/quenlith-packages" 2>/dev/null)" = "$packages" ] || make_root
 
+# The ordinary user the Windows suites run Wine as, by the same ids as on this machine.
+for database in passwd group; do
+    grep -q '^quenlith:' "$root/etc/$database" || getent "$database" quenlith >>"$root/etc/$database"
+done
+
 mounts=()
 leave() {
     for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
@@ -50,6 +55,6 @@ status=0
 for build in "$@"; do
     chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
         QUENLITH_WINE_DIR=/usr/lib/x86_64-linux-gnu/wine \
-        ctest --test-dir "$top/$build" --output-on-failure || status=1
+        ctest --test-dir "$top/$build" --output-on-failure ${QUENLITH_CTEST_ARGS:-} || status=1
 done
 exit "$status"
