@@ -27,8 +27,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             if (got == -1) {
                 return 1;
             }
-            // Tab, Space, Enter and the access keys work as in a dialog.
-            if (!::IsDialogMessageW(window.hwnd(), &message)) {
+            // Tab, Space, Enter and the access keys work as in a dialog, while there is one.
+            if (window.hwnd() == nullptr || !::IsDialogMessageW(window.hwnd(), &message)) {
                 ::TranslateMessage(&message);
                 ::DispatchMessageW(&message);
             }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Makes the release: dist/Quenlith-VERSION-win32.zip (the product and its read-me for Windows
-# users) and dist/SHA256SUMS. The same sources give the same bytes: the zip's entries carry
+# Makes the release: dist/Quenlith-VERSION-win32.zip (the product, its read-me for Windows
+# users and its licence) and dist/SHA256SUMS. The same sources give the same bytes: the zip's entries carry
 # the time of the last commit and no owner or extra fields.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,12 +16,13 @@ stage=$(mktemp -d "${TMPDIR:-/tmp}/quenlith-release.XXXXXX")
 trap 'rm -rf "$stage"' EXIT
 cp build/win32/Quenlith.exe "$stage/Quenlith.exe"
 sed 's/$/\r/' docs/README-Windows.txt >"$stage/README.txt" # Notepad's line ends
+sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
 chmod 0644 "$stage"/*
 touch -d "@$(git log -1 --format=%ct)" "$stage"/*
 
 rm -rf dist
 mkdir dist
-(cd "$stage" && TZ=UTC zip -q -X -D "$OLDPWD/dist/$name.zip" Quenlith.exe README.txt)
+(cd "$stage" && TZ=UTC zip -q -X -D "$OLDPWD/dist/$name.zip" Quenlith.exe README.txt LICENSE.txt)
 (cd dist && sha256sum "$name.zip") >dist/SHA256SUMS
 (cd "$stage" && sha256sum Quenlith.exe) >>dist/SHA256SUMS
 cat dist/SHA256SUMS

@@ -2,6 +2,8 @@
 # Installs what a fresh Debian 12 machine lacks to build, test, demo and release Quenlith.
 # Does nothing when everything is already there.
 set -euo pipefail
+# Installing, making the test user and (for Wine 10) mounting and chroot need root.
+[ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@"
 
 packages=(
     cmake make g++ googletest clang-format                     # native core, unit tests, format
@@ -15,12 +17,9 @@ packages=(
     zip                                                        # the release
 )
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-
 # The Windows suites run Wine as this ordinary user, as people do (tests/wine/wine-env.sh).
 id -u quenlith >/dev/null 2>&1 ||
-    $sudo useradd --system --user-group --no-create-home --shell /usr/sbin/nologin quenlith
+    useradd --system --user-group --no-create-home --shell /usr/sbin/nologin quenlith
 
 missing=()
 for package in "${packages[@]}"; do
@@ -30,6 +29,6 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
-dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+apt-get update -qq
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -51,17 +51,21 @@ struct ControlSpec {
     Align align = Align::Left;
 };
 
+// A list box shows no text of its own: this is the log's name for assistive technology.
+constexpr const wchar_t* kLogName = L"Activity log";
+
 // In tab order: the window creates them in this order.
 constexpr std::array<ControlSpec, 8> kControls = {{
     {Control::Label1, Kind::Label, 720, 120, 3255, 375, L"Quenlith", Font::Title},
     {Control::Label2, Kind::Label, 3600, 360, 975, 255, L"by Authors", Font::Credit},
     {Control::cmdscan, Kind::Button, 120, 600, 1935, 255, L"Scan && Remove", Font::Window},
     {Control::cmdabout, Kind::Button, 2280, 600, 1095, 255, L"&About", Font::Window},
-    {Control::List1, Kind::List, 120, 960, 4695, 1980, L"", Font::Window},
-    // Lies wholly below the client area: only the scan reads it; nobody sees or picks it.
+    {Control::List1, Kind::List, 120, 960, 4695, 1980, kLogName, Font::Window},
+    // Lies wholly below the client area, and hidden: only the scan reads it; nobody sees it,
+    // picks it or hears of it.
     {Control::Drive1, Kind::DriveList, 0, 3480, 4695, 360, L"", Font::Window},
     {Control::cmdclear, Kind::Button, 3600, 600, 1215, 255, L"&Clear LOG", Font::Window},
-    {Control::Label3, Kind::Label, 1080, 3000, 3030, 240, L"\u00A9 2026 The Quenlith Authors",
+    {Control::Label3, Kind::Label, 1080, 3000, 3030, 240, L"\u00A9\u00A02026 The Quenlith Authors",
      Font::Window, Align::Center},
 }};
 

@@ -2,7 +2,9 @@
 
 #include "ui/Commands.h"
 
+#include <oleacc.h>
 #include <string>
+#include <wrl/client.h>
 
 namespace quenlith {
 
@@ -26,19 +28,21 @@ ChildClass ClassOf(const layout::ControlSpec& design) {
         // One line each: a label clips rather than wrap out of its designed height.
         return {L"STATIC",
                 static_cast<DWORD>(
-                    SS_NOPREFIX |
+                    WS_VISIBLE | SS_NOPREFIX |
                     (design.align == layout::Align::Center ? SS_CENTER : SS_LEFTNOWORDWRAP)),
                 0};
     case Kind::Button:
-        return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+        return {L"BUTTON", WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP, 0};
     case Kind::List:
         // Exactly the designed height, not rounded to whole items.
-        return {L"LISTBOX", LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+        return {L"LISTBOX", WS_VISIBLE | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+                WS_EX_CLIENTEDGE};
     case Kind::DriveList:
-        // No tab stop: Tab must never land on a control nobody can see.
+        // Not visible and no tab stop: neither Tab nor a screen reader may land on a control
+        // nobody can see.
         return {L"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL, 0};
     }
-    return {L"STATIC", 0, 0};
+    return {L"STATIC", WS_VISIBLE, 0};
 }
 
 // The wait cursor for as long as a scan runs.
@@ -91,6 +95,25 @@ private:
     bool& flag_;
 };
 
+// Names the log for assistive technology. Windows names a list box by dynamic annotation or a
+// label before it, which the design has not; Wine reads the window text, which it also has.
+void AnnotateName(HWND control, const wchar_t* name) {
+    const HRESULT joined = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        Microsoft::WRL::ComPtr<IAccPropServices> services;
+        // mingw-w64 declares no __uuidof for this interface: its IID comes from libuuid.
+        if (SUCCEEDED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_IAccPropServices, &services))) {
+            // Without it (Wine answers E_NOTIMPL) the name is the window text alone.
+            services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                     PROPID_ACC_NAME, name);
+        }
+    }
+    if (SUCCEEDED(joined)) {
+        ::CoUninitialize();
+    }
+}
+
 std::wstring Title() {
     return std::wstring(kProductName) + L" - " + std::wstring(kAuthor);
 }
@@ -129,6 +152,10 @@ void frmremover::Create(HINSTANCE instance, int showCommand) {
                           nullptr, nullptr, instance, this) == nullptr) {
         throw PlatformError("CreateWindowExW", ::GetLastError());
     }
+    if (closeAsked_) {
+        ::DestroyWindow(hwnd_); // asked while it was being built: the program ends quietly
+        return;
+    }
     ::ShowWindow(hwnd_, showCommand);
     ::UpdateWindow(hwnd_);
 }
@@ -144,14 +171,22 @@ LRESULT CALLBACK frmremover::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     if (window == nullptr) {
         return ::DefWindowProcW(hwnd, message, wParam, lParam);
     }
+    if (message == WM_NCDESTROY) {
+        // The last message: nothing after it may reach the object.
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        window->hwnd_ = nullptr;
+        return ::DefWindowProcW(hwnd, message, wParam, lParam);
+    }
     // No exception may cross back into Windows: a command that fails says so and the
     // window goes on.
     try {
         return window->HandleMessage(message, wParam, lParam);
     } catch (const std::exception& failure) {
         ReportFailure(hwnd, failure.what());
-        return 0;
+    } catch (...) {
+        ReportFailure(hwnd, "An unexpected failure.");
     }
+    return 0;
 }
 
 LRESULT frmremover::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -197,13 +232,15 @@ LRESULT frmremover::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool frmremover::OnCreate() {
+    // Appending the header lets sent messages in; a close among them waits for the window.
+    const Flag creating(busy_);
     dpi_ = DpiOf(hwnd_);
     highContrast_ = HighContrastOn();
     const auto instance = reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE));
     for (const layout::ControlSpec& design : layout::kControls) {
         const ChildClass childClass = ClassOf(design);
         if (::CreateWindowExW(childClass.extendedStyle, childClass.name, design.text,
-                              WS_CHILD | WS_VISIBLE | childClass.style, 0, 0, 0, 0, hwnd_,
+                              WS_CHILD | childClass.style, 0, 0, 0, 0, hwnd_,
                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(design.id)), instance,
                               nullptr) == nullptr) {
             return false;
@@ -213,6 +250,7 @@ bool frmremover::OnCreate() {
         return false;
     }
     FitFrame();
+    AnnotateName(Item(Control::List1), layout::kLogName);
     platform_.emplace(Win32Controls{hwnd_, Item(Control::Drive1), Item(Control::List1)});
     platform_->AppendItem(std::wstring(kLogHeader));
     return true;
@@ -246,12 +284,15 @@ bool frmremover::Layout() {
     return true;
 }
 
-// The design gives the client area; the frame comes around it, centred on the work area.
+// The design gives the client area; the frame comes around it, centred on the work area of
+// the monitor the window is on.
 void frmremover::FitFrame() {
     RECT frame = {0, 0, Pixels(layout::kClientWidth), Pixels(layout::kClientHeight)};
     ::AdjustWindowRectEx(&frame, kFrameStyle, FALSE, WS_EX_CONTROLPARENT);
-    RECT work = {};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    ::GetMonitorInfoW(::MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork; // of the window's own monitor
     ::OffsetRect(&frame,
                  work.left - frame.left + (work.right - work.left - (frame.right - frame.left)) / 2,
                  work.top - frame.top + (work.bottom - work.top - (frame.bottom - frame.top)) / 2);

@@ -2,6 +2,8 @@
 
 #include "../wine/WineSupport.h"
 
+#include <oleacc.h>
+
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -190,6 +192,32 @@ void App::ChangeDpi(int dpi, const RECT& suggested) const {
     Require(written, "WriteProcessMemory");
 }
 
+Accessible AccessibleOf(HWND control) {
+    Require(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)), "CoInitializeEx");
+    Accessible result;
+    IAccessible* object = nullptr;
+    // __uuidof, not liboleacc's IID_IAccessible: that one is an import, and its address a stub.
+    if (SUCCEEDED(::AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT),
+                                               __uuidof(IAccessible),
+                                               reinterpret_cast<void**>(&object)))) {
+        VARIANT self = {};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR name = nullptr;
+        if (object->get_accName(self, &name) == S_OK) {
+            result.name = name;
+        }
+        ::SysFreeString(name);
+        VARIANT state = {};
+        if (SUCCEEDED(object->get_accState(self, &state)) && state.vt == VT_I4) {
+            result.state = state.lVal;
+        }
+        object->Release();
+    }
+    ::CoUninitialize();
+    return result;
+}
+
 COLORREF ScreenPixel(POINT point) {
     const HDC screen = ::GetDC(nullptr);
     const COLORREF color = ::GetPixel(screen, point.x, point.y);
@@ -205,8 +233,10 @@ bool App::WaitForExit(DWORD& exitCode) const {
 }
 
 void SaveScreenshot(HWND window, const std::wstring& path) {
+    // The client area only: Xvfb has no window manager, so the frame would be a black band.
     RECT rect = {};
-    Require(::GetWindowRect(window, &rect) != FALSE, "GetWindowRect");
+    Require(::GetClientRect(window, &rect) != FALSE, "GetClientRect");
+    ::MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     const HDC screen = ::GetDC(nullptr);

@@ -52,7 +52,14 @@ bool WaitFor(const std::function<bool()>& condition,
 std::wstring TextOf(HWND window);
 RECT ClientRectOf(HWND control); // in the parent's client coordinates
 COLORREF ScreenPixel(POINT point);
-// Saves what the screen shows of the window as a 24-bit BMP.
+// What assistive technology learns of a control: the name and the state bits of its client
+// object, as a screen reader asks for them from its own process.
+struct Accessible {
+    std::wstring name;
+    LONG state = 0;
+};
+Accessible AccessibleOf(HWND control);
+// Saves what the screen shows of the window's client area as a 24-bit BMP.
 void SaveScreenshot(HWND window, const std::wstring& path);
 
 } // namespace quenlith::testing

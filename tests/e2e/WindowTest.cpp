@@ -64,6 +64,11 @@ TEST_F(WindowTest, StartsWithTheHeaderAloneAndTheDesignedLayout) {
     EXPECT_EQ(ScreenPixel(corner), RGB(192, 192, 255));
 }
 
+TEST_F(WindowTest, AScreenReaderHearsTheLogByNameAndNothingOfTheDriveList) {
+    EXPECT_EQ(AccessibleOf(app->Child(L"ListBox")).name, L"Activity log");
+    EXPECT_NE(AccessibleOf(app->Child(L"ComboBox")).state & STATE_SYSTEM_INVISIBLE, 0);
+}
+
 TEST_F(WindowTest, ScanRemovesWhatItCanAndLogsEveryReadyDriveInOrder) {
     CreateFileWith(L"c:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN);
     CreateFileWith(L"d:\\autorun.inf", kWellHidden);
@@ -145,7 +150,7 @@ TEST_F(WindowTest, AccessKeysAndTabWorkFromTheKeyboard) {
     }
     EXPECT_EQ(app->Focus(), start);
     EXPECT_EQ(visited, (std::vector<std::wstring>{L"Button Scan && Remove", L"Button &About",
-                                                  L"ListBox ", L"Button &Clear LOG"}));
+                                                  L"ListBox Activity log", L"Button &Clear LOG"}));
 
     app->Press({VK_TAB});
     WaitFor([&] { return app->Focus() == app->Button(L"Scan && Remove"); });

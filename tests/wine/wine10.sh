@@ -11,13 +11,29 @@ cache=${QUENLITH_CACHE:-/var/cache/quenlith}
 root=$cache/wine10-sid
 packages="wine wine64 xvfb imagemagick cmake e2fsprogs"
 
+# The Debian mirror that this machine's apt already uses (deb822 sources, else the one-line
+# format), so that the root comes from wherever apt works here.
+apt_mirror() {
+    {
+        sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/*.sources 2>/dev/null | tr ' ' '\n'
+        awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i !~ /^\[/) { print $i; break } }' \
+            /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null
+    } | grep -v -e '-security' -e '^$' | head -n 1
+}
+
 # The root is made aside and moved in place only once complete.
 make_root() {
+    local mirror
+    mirror=$(apt_mirror)
+    if [ -z "$mirror" ]; then
+        echo "wine10.sh: apt's sources name no Debian mirror to make the Wine 10 root from" >&2
+        return 1
+    fi
     local fresh=$root.new
     rm -rf "$fresh"
     mkdir -p "$cache"
     echo "Making the Wine 10 root in $root (once)..."
-    debootstrap --variant=minbase sid "$fresh" http://deb.debian.org/debian >/dev/null
+    debootstrap --variant=minbase sid "$fresh" "$mirror" >/dev/null
     # A mirror's copy of unstable may be older than its release file's validity; the packages
     # are checked against their signed lists all the same.
     echo 'Acquire::Check-Valid-Until "false";' >"$fresh/etc/apt/apt.conf.d/99quenlith"
