@@ -81,22 +81,28 @@ bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
                                   static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-// The full name of what a handle has open, in the given volume form; none where it has none.
-std::optional<std::wstring> FinalPathOf(HANDLE handle, DWORD volumeForm) {
-    std::wstring path(MAX_PATH, L'\0');
+// A text from a call that writes it into a buffer and answers its length, or the size it
+// needs when the buffer is too small, or 0 when it fails.
+template <typename Call> std::optional<std::wstring> ReadText(Call call) {
+    std::wstring text(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length =
-            ::GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                        FILE_NAME_NORMALIZED | volumeForm);
+        const DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
         if (length == 0) {
             return std::nullopt;
         }
-        const bool fits = length < path.size();
-        path.resize(length); // when it does not fit, length is the size it needs
+        const bool fits = length < text.size();
+        text.resize(length);
         if (fits) {
-            return path;
+            return text;
         }
     }
+}
+
+// The full name of what a handle has open, in the given volume form; none where it has none.
+std::optional<std::wstring> FinalPathOf(HANDLE handle, DWORD volumeForm) {
+    return ReadText([&](wchar_t* buffer, DWORD size) {
+        return ::GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | volumeForm);
+    });
 }
 
 // Whether the open file is the entry called name directly in the open folder: not what a link
@@ -212,19 +218,8 @@ void DeleteOne(const std::wstring& path) {
 
 // The process's current folder; none where it cannot be read.
 std::optional<std::wstring> CurrentFolderOfProcess() {
-    std::wstring folder(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            ::GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
-        if (length == 0) {
-            return std::nullopt;
-        }
-        const bool fits = length < folder.size();
-        folder.resize(length); // when it does not fit, length is the size it needs
-        if (fits) {
-            return folder;
-        }
-    }
+    return ReadText(
+        [](wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); });
 }
 
 // Moves the process to the system folder while it lives, and back after. The current folder
