@@ -11,6 +11,8 @@ tools/setup.sh
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$(nproc)" --target Quenlith app_driver >/dev/null
 
+# On a person's own display Wine runs as that person: another user may not reach the display.
+[ -z "${DISPLAY:-}" ] || export QUENLITH_TESTER=root
 work=$(mktemp -d "${TMPDIR:-/tmp}/quenlith-demo.XXXXXX")
 trap 'tests/wine/wine-prefix.sh remove "$work/prefix"; rm -rf "$work"' EXIT
 echo "Making a throwaway Wine prefix (a few seconds)..."

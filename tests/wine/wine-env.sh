@@ -24,8 +24,15 @@ loader_for() {
 # meet. Started as root, every Wine command runs as the user the setup step made, with the
 # prefix and sandboxes made over to it; QUENLITH_TESTER=root keeps root (a person's display).
 tester=${QUENLITH_TESTER:-quenlith}
+if [ "$(id -u)" -ne 0 ] || [ "$tester" = root ]; then
+    tester=""
+elif ! setpriv --reuid="$tester" --regid="$tester" --init-groups \
+    test -x "$(dirname "$(dirname "$WINEPREFIX")")" 2>/dev/null; then
+    echo "NOTE: user $tester is missing or cannot reach $WINEPREFIX; Wine runs as root." >&2
+    tester=""
+fi
 drops_root() {
-    [ "$(id -u)" -eq 0 ] && [ "$tester" != root ]
+    [ -n "$tester" ]
 }
 as_tester() {
     if drops_root; then
