@@ -18,7 +18,7 @@ apt_mirror() {
         sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/*.sources 2>/dev/null | tr ' ' '\n'
         awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i !~ /^\[/) { print $i; break } }' \
             /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null
-    } | grep -v -e '-security' -e '^$' | head -n 1
+    } | grep -v -e '-security' -e '^$' | head -n 1 || true # a missing list is no mirror
 }
 
 # The root is made aside and moved in place only once complete.
