@@ -11,8 +11,9 @@ tools/setup.sh
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$(nproc)" --target Quenlith app_driver >/dev/null
 
-# On a person's own display Wine runs as that person: another user may not reach the display.
-[ -z "${DISPLAY:-}" ] || export QUENLITH_TESTER=root
+# On a person's own display Wine runs as that person (another user may not reach the display)
+# and its window manager frames the window.
+[ -z "${DISPLAY:-}" ] || export QUENLITH_TESTER=root QUENLITH_USE_DISPLAY=1
 work=$(mktemp -d "${TMPDIR:-/tmp}/quenlith-demo.XXXXXX")
 trap 'tests/wine/wine-prefix.sh remove "$work/prefix"; rm -rf "$work"' EXIT
 echo "Making a throwaway Wine prefix (a few seconds)..."
@@ -21,7 +22,7 @@ tests/wine/wine-prefix.sh create "$work/prefix"
 export QUENLITH_WINEPREFIX=$work/prefix QUENLITH_EXTRA_FILES=$PWD/build/win64/Quenlith.exe
 driver=build/win64/tests/app_driver.exe
 if [ -n "${DISPLAY:-}" ]; then
-    QUENLITH_USE_DISPLAY=1 tests/wine/run-in-sandbox.sh "$driver" --show 'C:\tests\Quenlith.exe'
+    tests/wine/run-in-sandbox.sh "$driver" --show 'C:\tests\Quenlith.exe'
 else
     export QUENLITH_RESULTS=$PWD/build/demo
     tests/wine/run-in-sandbox.sh "$driver" --demo 'C:\tests\Quenlith.exe' \
