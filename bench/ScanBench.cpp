@@ -119,10 +119,9 @@ void FilesPlain(const std::wstring& drive, HWND log) {
         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     wchar_t opened[MAX_PATH] = {};
     ::GetFinalPathNameByHandleW(file, opened, MAX_PATH, 0);
-    DWORD extended = 0x13; // delete, POSIX semantics, ignore read-only (Windows 10 1809)
+    DispositionInfoEx extended = kPosixDelete;
     FILE_DISPOSITION_INFO plain = {TRUE};
-    if (!::SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(21), &extended,
-                                      sizeof extended)) {
+    if (!::SetFileInformationByHandle(file, kFileDispositionInfoEx, &extended, sizeof extended)) {
         ::SetFileInformationByHandle(file, FileDispositionInfo, &plain, sizeof plain);
     }
     ::CloseHandle(file);

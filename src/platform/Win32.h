@@ -14,3 +14,13 @@
 
 // Our platform interface has an operation of this name; we call the W function explicitly.
 #undef SetFileAttributes
+
+// Windows 10 1809's extended delete, spelt out: the headers for Windows 7 lack it. Deletes with
+// POSIX semantics (the name goes at once) and ignores the read-only flag.
+namespace quenlith {
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+struct DispositionInfoEx {
+    DWORD flags;
+};
+constexpr DispositionInfoEx kPosixDelete = {0x01 | 0x02 | 0x10}; // delete, POSIX, ignore read-only
+} // namespace quenlith

@@ -173,13 +173,6 @@ ProvenFile OpenForAttributes(const std::wstring& path, const char* operation) {
     }
 }
 
-// The extended disposition of Windows 10 1809, spelt out: the headers for Windows 7 lack it.
-constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
-struct DispositionInfoEx {
-    DWORD flags;
-};
-constexpr DWORD kDeleteFlag = 0x01, kPosixSemanticsFlag = 0x02, kIgnoreReadOnlyFlag = 0x10;
-
 // The answers of a system that does not take the extended disposition (before Windows 10
 // 1809, some file systems, Wine 8).
 bool MeansUnsupported(DWORD error) {
@@ -192,7 +185,7 @@ bool MeansUnsupported(DWORD error) {
 // scanner holds the file open; where the system does not take that, the name goes when the
 // last handle closes, and a read-only file is refused.
 void MarkForDeletion(HANDLE file) {
-    DispositionInfoEx extended = {kDeleteFlag | kPosixSemanticsFlag | kIgnoreReadOnlyFlag};
+    DispositionInfoEx extended = kPosixDelete;
     if (::SetFileInformationByHandle(file, kFileDispositionInfoEx, &extended, sizeof extended)) {
         return;
     }

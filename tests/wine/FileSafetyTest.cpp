@@ -111,9 +111,9 @@ TEST_F(FileSafetyTest, AHardLinkLosesAtMostItsRootNameAndNeverItsTwinsAttributes
 }
 
 TEST_F(FileSafetyTest, AFileTheSystemWillNotUnlinkIsNeverReportedDeleted) {
-    // An immutable file and a read-only mount; the seed needs root for them and says which it made.
+    // An immutable file, a read-only mount, and a hard link in a root that refuses the unlink;
+    // the seed needs root for them and says which it made.
     int checked = 0;
-    // An immutable file, a read-only mount, and a hard link in a root that refuses the unlink.
     for (const auto& [drive, made] :
          {std::pair{L"m:", L"outside/made-immutable"}, std::pair{L"n:", L"outside/made-mount"},
           std::pair{L"o:", L"outside/made-immutable-root"}}) {

@@ -148,10 +148,9 @@ bool TakesPosixDelete() {
     const HANDLE file =
         ::CreateFileW(probe.c_str(), DELETE, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
     Require(file != INVALID_HANDLE_VALUE, "CreateFileW(probe)");
-    DWORD flags = 0x13; // delete, POSIX semantics, ignore the read-only flag
-    const bool taken =
-        ::SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(21), &flags,
-                                     sizeof flags) != FALSE;
+    DispositionInfoEx extended = kPosixDelete;
+    const bool taken = ::SetFileInformationByHandle(file, kFileDispositionInfoEx, &extended,
+                                                    sizeof extended) != FALSE;
     ::CloseHandle(file);
     RemoveTarget(probe);
     return taken;

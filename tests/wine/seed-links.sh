@@ -18,7 +18,7 @@ outside=$sandbox/outside
 
 case "$action" in
 lay)
-    mkdir -p "$outside" "$sandbox/e/sub" "$sandbox/i/folder"
+    mkdir -p "$outside/fuse" "$sandbox/e/sub" "$sandbox/i/folder"
     for file in autorun.inf notes.txt twin.txt twin-kept.txt; do echo "keep me" >"$outside/$file"; done
     echo "keep me" >"$sandbox/e/sub/autorun.inf"
     echo "keep me" >"$sandbox/i/folder/keep.txt"
@@ -34,6 +34,7 @@ lay)
     echo "[autorun]" >"$sandbox/m/autorun.inf"
     echo "[autorun]" >"$sandbox/p/autorun.inf"
     echo "[autorun]" >"$sandbox/q/autorun.inf"
+    echo "[autorun]" >"$outside/fuse/autorun.inf"
     chown -R -h --reference="$sandbox" "$outside" "$sandbox"/[a-z]
     # These need root; the made-* markers tell the test which could be made.
     if chattr +i "$sandbox/m/autorun.inf" 2>/dev/null; then
@@ -47,9 +48,6 @@ lay)
         mount -o remount,ro "$sandbox/n" && touch "$outside/made-mount"
     fi
     # A pass-through FUSE drive; the machine may have no FUSE device, or no fusepy.
-    mkdir -p "$outside/fuse"
-    echo "[autorun]" >"$outside/fuse/autorun.inf"
-    chown -R --reference="$sandbox" "$outside/fuse"
     if [ -c /dev/fuse ] && /usr/bin/python3 -c 'import fusepy' 2>/dev/null; then
         setsid "$(dirname "$0")/passthrough-fs.py" "$outside/fuse" "$sandbox/r" >/dev/null 2>&1 &
         for _ in $(seq 50); do mountpoint -q "$sandbox/r" && break; sleep 0.1; done
