@@ -154,9 +154,12 @@ void App::Click(HWND control) const {
         input.mi.dx = ::MulDiv(x, 65535, width - 1);
         input.mi.dy = ::MulDiv(y, 65535, height - 1);
     }
+    // Each input carries its own position: the cursor is not ours alone. A window that maps
+    // under the pointer gets a crossing event, and Wine moves the cursor back to where that
+    // event saw it once the program reads it, which may fall between our move and our press.
     inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
     const HWND root = ::GetAncestor(control, GA_ROOT);
     ::SetForegroundWindow(root);
     WaitFor([&] { return ::GetForegroundWindow() == root; }, std::chrono::seconds(2));
