@@ -2,6 +2,7 @@
 
 #include "ui/Commands.h"
 
+#include <commctrl.h>
 #include <oleacc.h>
 #include <string>
 #include <wrl/client.h>
@@ -112,6 +113,19 @@ void AnnotateName(HWND control, const wchar_t* name) {
     if (SUCCEEDED(joined)) {
         ::CoUninitialize();
     }
+}
+
+// Annotates the log the first time assistive technology asks for it, before the standard
+// object is made: only a screen reader ever reads the name, so no start-up pays for the COM
+// apartment and the annotation service.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the signature is SUBCLASSPROC's
+LRESULT CALLBACK NameOnFirstAsk(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                UINT_PTR id, DWORD_PTR) {
+    if (message == WM_GETOBJECT) {
+        ::RemoveWindowSubclass(control, NameOnFirstAsk, id);
+        AnnotateName(control, layout::kLogName);
+    }
+    return ::DefSubclassProc(control, message, wParam, lParam);
 }
 
 std::wstring Title() {
@@ -250,7 +264,9 @@ bool frmremover::OnCreate() {
         return false;
     }
     FitFrame();
-    AnnotateName(Item(Control::List1), layout::kLogName);
+    if (!::SetWindowSubclass(Item(Control::List1), NameOnFirstAsk, 0, 0)) {
+        AnnotateName(Item(Control::List1), layout::kLogName);
+    }
     platform_.emplace(Win32Controls{hwnd_, Item(Control::Drive1), Item(Control::List1)});
     platform_->AppendItem(std::wstring(kLogHeader));
     return true;
