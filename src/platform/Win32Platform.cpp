@@ -21,224 +21,10 @@ void Check(HRESULT hr, const char* operation) {
     }
 }
 
-struct FindCloser {
-    void operator()(HANDLE find) const { ::FindClose(find); }
-};
-using FindHandle = std::unique_ptr<void, FindCloser>;
-
-// The answers that mean "there is no such name", as against "it could not be read".
-bool MeansAbsent(DWORD error) {
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-           error == ERROR_NO_MORE_FILES;
-}
-
-// Starts a directory search; an empty handle means nothing matched at all.
-FindHandle FindFirst(const std::wstring& path, WIN32_FIND_DATAW& data, const char* operation) {
-    const HANDLE find = ::FindFirstFileW(path.c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        return FindHandle(find);
-    }
-    if (const DWORD error = ::GetLastError(); !MeansAbsent(error)) {
-        throw PlatformError(operation, error);
-    }
-    return nullptr;
-}
-
-// Fails unless the system answers that the path names nothing: ifThere is the error when a
-// file is there; any other answer, an I/O error say, fails with its own error.
-void RequireAbsent(const std::wstring& path, DWORD ifThere, const char* operation) {
-    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        throw PlatformError(operation, ifThere);
-    }
-    if (const DWORD error = ::GetLastError(); !MeansAbsent(error)) {
-        throw PlatformError(operation, error);
-    }
-}
-
 constexpr FileAttribute ToAttributes(DWORD win32) {
     constexpr DWORD classicBits = 0x3F; // read-only, hidden, system, volume, directory, archive
     return static_cast<FileAttribute>(win32 & classicBits);
 }
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
-
-// The last part of a path: the name of the file itself.
-std::wstring_view NameOf(std::wstring_view path) {
-    const auto separator = path.find_last_of(L"\\/:");
-    return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
-}
-
-// The folder part of a path, with its separator, to rebuild full names of search results.
-std::wstring FolderOf(const std::wstring& path) {
-    return path.substr(0, path.size() - NameOf(path).size());
-}
-
-bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
-    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-// A text from a call that writes it into a buffer and answers its length, or the size it
-// needs when the buffer is too small, or 0 when it fails.
-template <typename Call> std::optional<std::wstring> ReadText(Call call) {
-    std::wstring text(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = call(text.data(), static_cast<DWORD>(text.size()));
-        if (length == 0) {
-            return std::nullopt;
-        }
-        const bool fits = length < text.size();
-        text.resize(length);
-        if (fits) {
-            return text;
-        }
-    }
-}
-
-// The full name of what a handle has open, in the given volume form; none where it has none.
-std::optional<std::wstring> FinalPathOf(HANDLE handle, DWORD volumeForm) {
-    return ReadText([&](wchar_t* buffer, DWORD size) {
-        return ::GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | volumeForm);
-    });
-}
-
-// Whether the open file is the entry called name directly in the open folder: not what a link
-// there points to, nor a file reached under another name. Both are named in the same form,
-// DOS where both have one (a drive letter, or \\?\unix\ under Wine), else volume GUID.
-bool IsEntryOf(HANDLE folder, HANDLE file, std::wstring_view name) {
-    for (const DWORD form : {VOLUME_NAME_DOS, VOLUME_NAME_GUID}) {
-        const std::optional<std::wstring> folderPath = FinalPathOf(folder, form);
-        const std::optional<std::wstring> filePath = FinalPathOf(file, form);
-        if (folderPath && filePath) {
-            const bool separated = folderPath->ends_with(L'\\');
-            return EqualNoCase(*filePath,
-                               *folderPath + (separated ? L"" : L"\\") + std::wstring(name));
-        }
-    }
-    return false;
-}
-
-Handle OpenExisting(const std::wstring& path, DWORD access, DWORD flags, const char* operation) {
-    const HANDLE handle =
-        ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, flags, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        ThrowLastError(operation);
-    }
-    return Handle(handle);
-}
-
-// A handle proven to hold the very file a path names, and how many names that file has.
-struct ProvenFile {
-    Handle handle;
-    DWORD links = 0;
-};
-
-// Opens the file that path names for a change, and proves first that the handle holds that
-// very file: the link itself where the system can open one, never what a link points to (Wine
-// follows every link it opens), and never a folder. Anything unproven is refused untouched.
-ProvenFile OpenProven(const std::wstring& path, DWORD access, const char* operation) {
-    Handle file =
-        OpenExisting(path, access | FILE_READ_ATTRIBUTES,
-                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, operation);
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!::GetFileInformationByHandle(file.get(), &info)) {
-        ThrowLastError(operation);
-    }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        throw PlatformError(operation, ERROR_ACCESS_DENIED);
-    }
-    const Handle folder =
-        OpenExisting(FolderOf(path), FILE_READ_ATTRIBUTES, FILE_FLAG_BACKUP_SEMANTICS, operation);
-    if (!IsEntryOf(folder.get(), file.get(), NameOf(path))) {
-        throw PlatformError(operation, ERROR_CANT_RESOLVE_FILENAME);
-    }
-    return {std::move(file), info.nNumberOfLinks};
-}
-
-// Opens a file to change its attributes. Wine opens a handle with FILE_WRITE_ATTRIBUTES for
-// writing, which a read-only file refuses to all but root, yet takes the change through any
-// handle, as its own SetFileAttributesW does; Windows refuses the change without the right.
-ProvenFile OpenForAttributes(const std::wstring& path, const char* operation) {
-    try {
-        return OpenProven(path, FILE_WRITE_ATTRIBUTES, operation);
-    } catch (const PlatformError& error) {
-        if (error.code() != ERROR_ACCESS_DENIED) {
-            throw;
-        }
-        return OpenProven(path, 0, operation);
-    }
-}
-
-// The answers of a system that does not take the extended disposition (before Windows 10
-// 1809, some file systems, Wine 8).
-bool MeansUnsupported(DWORD error) {
-    return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
-           error == ERROR_INVALID_FUNCTION;
-}
-
-// Marks the file for deletion without touching its attributes, which every other name of it
-// shares. POSIX semantics take the name away at once, even while an indexer or a virus
-// scanner holds the file open; where the system does not take that, the name goes when the
-// last handle closes, and a read-only file is refused.
-void MarkForDeletion(HANDLE file) {
-    DispositionInfoEx extended = kPosixDelete;
-    if (::SetFileInformationByHandle(file, kFileDispositionInfoEx, &extended, sizeof extended)) {
-        return;
-    }
-    if (const DWORD error = ::GetLastError(); !MeansUnsupported(error)) {
-        throw PlatformError("DeleteFiles", error);
-    }
-    FILE_DISPOSITION_INFO plain = {TRUE};
-    if (!::SetFileInformationByHandle(file, FileDispositionInfo, &plain, sizeof plain)) {
-        ThrowLastError("DeleteFiles");
-    }
-}
-
-// Deletes the one file that the path names, through a proven handle, and counts it done only
-// once the name is gone: some file systems take the request and keep the file (an immutable
-// file, a read-only mount under Wine).
-void DeleteOne(const std::wstring& path) {
-    {
-        const ProvenFile file = OpenProven(path, DELETE, "DeleteFiles");
-        MarkForDeletion(file.handle.get());
-    } // without POSIX semantics the name goes when its last handle closes
-    RequireAbsent(path, ERROR_ACCESS_DENIED, "DeleteFiles");
-}
-
-// The process's current folder; none where it cannot be read.
-std::optional<std::wstring> CurrentFolderOfProcess() {
-    return ReadText(
-        [](wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); });
-}
-
-// Moves the process to the system folder while it lives, and back after. The current folder
-// is a handle that shares no delete, and Wine, which knows a file by its inode number, takes
-// all of a file system that numbers none (many FUSE mounts) for one file: on the current
-// drive such a handle would refuse every delete.
-class CurrentFolderSetAside {
-public:
-    CurrentFolderSetAside() : folder_(CurrentFolderOfProcess()) {
-        wchar_t system[MAX_PATH] = {};
-        if (folder_ &&
-            (::GetSystemDirectoryW(system, MAX_PATH) == 0 || !::SetCurrentDirectoryW(system))) {
-            folder_.reset(); // still where it was
-        }
-    }
-    ~CurrentFolderSetAside() {
-        if (folder_) {
-            ::SetCurrentDirectoryW(folder_->c_str());
-        }
-    }
-    CurrentFolderSetAside(const CurrentFolderSetAside&) = delete;
-    CurrentFolderSetAside& operator=(const CurrentFolderSetAside&) = delete;
-
-private:
-    std::optional<std::wstring> folder_;
-};
 
 // Lets the window paint, and answer what other programs send it, while a scan runs: each log
 // entry shows as it is written, and before each operation that may wait on a slow drive
@@ -313,6 +99,7 @@ Win32Platform::Win32Platform(Win32Controls controls) : controls_(controls) {
 // ---- The drive list ------------------------------------------------------------------------
 
 void Win32Platform::RefreshDrives() {
+    entry_.reset(); // a new run
     const DWORD drives = ::GetLogicalDrives();
     if (drives == 0) {
         ThrowLastError("RefreshDrives");
@@ -361,6 +148,7 @@ std::wstring Win32Platform::DriveEntry(std::int16_t index) {
 
 void Win32Platform::ChangeCurrentDrive(const std::wstring& drive) {
     LetPaint();
+    entry_.reset(); // a new drive
     // "e:" alone names that drive's current folder, so this makes e: the current drive.
     if (!::SetCurrentDirectoryW(drive.c_str())) {
         ThrowLastError("ChangeCurrentDrive");
@@ -376,6 +164,7 @@ std::wstring Win32Platform::CurrentFolder() {
 }
 
 void Win32Platform::ChangeCurrentFolder(const std::wstring& folder) {
+    entry_.reset(); // the run is over
     if (!::SetCurrentDirectoryW(folder.c_str())) {
         ThrowLastError("ChangeCurrentFolder");
     }
@@ -383,18 +172,7 @@ void Win32Platform::ChangeCurrentFolder(const std::wstring& folder) {
 
 void Win32Platform::SetFileAttributes(const std::wstring& path, FileAttribute attributes) {
     LetPaint();
-    const ProvenFile file = OpenForAttributes(path, "SetFileAttributes");
-    if (file.links > 1) {
-        // Attributes belong to the file, not the name: a change here would reach every other
-        // name of it, wherever that is.
-        throw PlatformError("SetFileAttributes", ERROR_ACCESS_DENIED);
-    }
-    FILE_BASIC_INFO info = {}; // times of 0 stay as they are
-    info.FileAttributes = attributes == FileAttribute::Normal ? FILE_ATTRIBUTE_NORMAL
-                                                              : static_cast<DWORD>(attributes);
-    if (!::SetFileInformationByHandle(file.handle.get(), FileBasicInfo, &info, sizeof info)) {
-        ThrowLastError("SetFileAttributes");
-    }
+    EntryOf(path).SetAttributes(attributes);
 }
 
 std::wstring Win32Platform::FindMatchingFile(const std::wstring& path, FileAttribute mask) {
@@ -422,27 +200,14 @@ std::wstring Win32Platform::FindMatchingFile(const std::wstring& path, FileAttri
 
 void Win32Platform::DeleteFiles(const std::wstring& path) {
     LetPaint();
-    // Only entries whose own name is the one asked for: a search matches short 8.3 names too,
-    // and a file whose short name is AUTORUN.INF may be called anything. The search is closed
-    // before any delete, so that it holds nothing of the folder while the files go.
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data = {};
-    for (const FindHandle find = FindFirst(path, data, "DeleteFiles"); find;) {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            EqualNoCase(data.cFileName, NameOf(path))) {
-            names.emplace_back(data.cFileName);
-        }
-        if (!::FindNextFileW(find.get(), &data)) {
-            break;
-        }
+    EntryOf(path).Delete();
+}
+
+FolderEntry& Win32Platform::EntryOf(const std::wstring& path) {
+    if (!entry_ || entry_->path() != path) {
+        entry_.emplace(path);
     }
-    if (names.empty()) {
-        throw PlatformError("DeleteFiles", ERROR_FILE_NOT_FOUND);
-    }
-    const CurrentFolderSetAside aside;
-    for (const std::wstring& name : names) {
-        DeleteOne(FolderOf(path) + name);
-    }
+    return *entry_;
 }
 
 // ---- COM automation ------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/Com.h"
+#include "platform/FileSafety.h"
 #include "platform/Platform.h"
 #include "platform/Win32.h"
 
@@ -46,7 +47,12 @@ public:
     int LiveObjects() const { return liveObjects_; }
 
 private:
+    FolderEntry& EntryOf(const std::wstring& path);
+
     Win32Controls controls_;
+    // The one file the drive in hand has changes for, with what its proofs learnt once; a new
+    // drive, and the start and the end of a run, start afresh. It holds nothing open.
+    std::optional<FolderEntry> entry_;
     // Joined at the first call that needs COM, so that start-up neither loads nor starts it.
     std::optional<ComApartment> apartment_;
     int liveObjects_ = 0;
