@@ -7,6 +7,7 @@ set -euo pipefail
 
 packages=(
     cmake make g++ googletest clang-format                     # native core, unit tests, format
+    clang clang-tidy                                           # a second compiler, the analyser
     g++-mingw-w64-x86-64-posix                                 # the x86_64 build
     g++-mingw-w64-i686-win32                                   # the product
     g++-mingw-w64-i686-posix                                   # its i686 test programs

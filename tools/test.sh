@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the native core and the Windows builds, runs every test:
 # the core natively, the Windows suites under Wine 8 and under Wine 10, and the product's
-# headers, reproducibility and formatting.
+# headers, reproducibility and formatting; clang and clang-tidy read the sources too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +13,7 @@ for preset in native win64 win32 win32-tests; do
     cmake --build --preset "$preset" -j "$(nproc)"
 done
 ctest --preset native
+tools/clang-check.sh
 tests/product/check-exe.sh build/win32/Quenlith.exe
 tests/product/reproducible.sh
 

@@ -49,6 +49,7 @@ constexpr bool HasAny(FileAttribute set, FileAttribute bits) {
 
 // The classic directory search rule: read-only and archive files always match; hidden, system
 // and directory entries only when the mask asks for them; volume labels never do.
+// NOLINTNEXTLINE(bugprone-easily-swappable-parameters): the classic order, pinned by the tests
 constexpr bool MatchesMask(FileAttribute attributes, FileAttribute mask) {
     if (HasAny(attributes, FileAttribute::Volume)) {
         return false;
