@@ -24,6 +24,10 @@ protected:
             Require((AttributesOf(SandboxPath(twin)) & kWellHidden) == attributes,
                     "the twin's attributes to read back");
         }
+        // What Wine shows of the media's flags, before any scan.
+        for (const wchar_t* flagged : kFlaggedMedia) {
+            shownBefore_.push_back(AttributesOf(std::wstring(flagged) + L"\\autorun.inf"));
+        }
         const ComApartment apartment;
         const HiddenControls controls;
         Win32Platform platform{controls.get()};
@@ -67,6 +71,10 @@ protected:
     static inline const std::vector<Log> kDeleted = {{L"Autorun Found", L"Autorun Deleted"},
                                                      {L"Autorun Not Found"}};
     static inline std::array<Log, 2> logs_;
+    // FAT32, the read-only FAT32 image, exFAT and NTFS: each seeded read-only, hidden and system
+    // where a tool can write its medium's flags.
+    static constexpr std::array kFlaggedMedia = {L"s:", L"u:", L"v:", L"x:"};
+    static inline std::vector<DWORD> shownBefore_;
 };
 
 TEST_F(FileSafetyTest, ALinkNeverChangesOrDeletesWhatItPointsTo) {
@@ -149,6 +157,31 @@ TEST_F(FileSafetyTest, WhatAnOrdinaryUserMayNotChangeIsOnlyFound) {
         EXPECT_TRUE(Exists(drive + L"\\autorun.inf")) << drive;
     }
     EXPECT_NE(AttributesOf(L"p:\\autorun.inf") & FILE_ATTRIBUTE_READONLY, 0U);
+}
+
+TEST_F(FileSafetyTest, TheMediaPeoplePlugInLoseTheirAutorunFileAndNothingElse) {
+    if (!Exists(SandboxPath(L"outside/made-media"))) {
+        GTEST_SKIP() << "no FUSE device, or no FAT, exFAT or NTFS tools here";
+    }
+    for (std::size_t i = 0; i < kFlaggedMedia.size(); ++i) {
+        std::printf("%ls\\autorun.inf as Wine shows it before the scan: 0x%lx\n", kFlaggedMedia[i],
+                    shownBefore_[i]);
+    }
+    // FAT32, exFAT and NTFS, each beside a drive of its kind with a folder of that name.
+    for (const auto& [file, folder] :
+         {std::pair{L"s:", L"t:"}, std::pair{L"v:", L"w:"}, std::pair{L"x:", L"y:"}}) {
+        EXPECT_EQ(LinesAbout(file), kDeleted) << file;
+        EXPECT_FALSE(Exists(std::wstring(file) + L"\\autorun.inf")) << file;
+        EXPECT_EQ(LinesAbout(folder),
+                  (std::vector<Log>{{L"Autorun Not Found"}, {L"Autorun Not Found"}}))
+            << folder;
+        EXPECT_NE(AttributesOf(std::wstring(folder) + L"\\autorun.inf") & FILE_ATTRIBUTE_DIRECTORY,
+                  0U)
+            << folder;
+    }
+    // A write-protected stick: found, and kept.
+    EXPECT_EQ(LinesAbout(L"u:"), kFoundTwice);
+    EXPECT_TRUE(Exists(L"u:\\autorun.inf"));
 }
 
 } // namespace
