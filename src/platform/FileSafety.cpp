@@ -7,10 +7,6 @@ namespace quenlith {
 
 namespace {
 
-[[noreturn]] void ThrowLastError(const char* operation) {
-    throw PlatformError(operation, ::GetLastError());
-}
-
 // The answers that mean "there is no such name", as against "it could not be read".
 bool MeansAbsent(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||

@@ -15,9 +15,17 @@
 // Our platform interface has an operation of this name; we call the W function explicitly.
 #undef SetFileAttributes
 
+#include "platform/Platform.h"
+
+namespace quenlith {
+
+// The failure of a Win32 call that sets the last error.
+[[noreturn]] inline void ThrowLastError(const char* operation) {
+    throw PlatformError(operation, ::GetLastError());
+}
+
 // Windows 10 1809's extended delete, spelt out: the headers for Windows 7 lack it. Deletes with
 // POSIX semantics (the name goes at once) and ignores the read-only flag.
-namespace quenlith {
 constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
 struct DispositionInfoEx {
     DWORD flags;

@@ -11,10 +11,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-[[noreturn]] void ThrowLastError(const char* operation) {
-    throw PlatformError(operation, ::GetLastError());
-}
-
 void Check(HRESULT hr, const char* operation) {
     if (FAILED(hr)) {
         throw PlatformError(operation, static_cast<std::uint32_t>(hr));
@@ -99,7 +95,6 @@ Win32Platform::Win32Platform(Win32Controls controls) : controls_(controls) {
 // ---- The drive list ------------------------------------------------------------------------
 
 void Win32Platform::RefreshDrives() {
-    entry_.reset(); // a new run
     const DWORD drives = ::GetLogicalDrives();
     if (drives == 0) {
         ThrowLastError("RefreshDrives");

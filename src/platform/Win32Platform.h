@@ -50,8 +50,8 @@ private:
     FolderEntry& EntryOf(const std::wstring& path);
 
     Win32Controls controls_;
-    // The one file the drive in hand has changes for, with what its proofs learnt once; a new
-    // drive, and the start and the end of a run, start afresh. It holds nothing open.
+    // The one file the drive in hand has changes for, with what its proofs learnt once; forgotten
+    // at the next drive and at the end of the run. It holds nothing open.
     std::optional<FolderEntry> entry_;
     // Joined at the first call that needs COM, so that start-up neither loads nor starts it.
     std::optional<ComApartment> apartment_;
