@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <new>
 
 namespace quenlith::testing {
 
@@ -63,6 +64,9 @@ void FakePlatform::Enter(const char* operation, std::wstring_view call,
     trace.emplace_back(call);
     if (fail && fail(operation, argument)) {
         trace.back() += L" !";
+        if (outOfMemory) {
+            throw std::bad_alloc();
+        }
         throw PlatformError(operation, kInjected);
     }
 }

@@ -40,6 +40,8 @@ public:
     std::set<std::wstring> nonBooleanAnswers;
     // Makes the call fail when it returns true; operation is the method's or member's name.
     std::function<bool(std::string_view operation, std::wstring_view argument)> fail;
+    // Injected failures throw std::bad_alloc instead: a call can fail in more ways than one.
+    bool outOfMemory = false;
     int servicesAlive = 0;
     int driveObjectsAlive = 0;
 

@@ -13,6 +13,13 @@ const std::wstring kC = L"c:\\autorun.inf";
 const std::wstring kE = L"e:\\autorun.inf";
 const std::wstring kF = L"f:\\autorun.inf";
 
+// What a run over the fixture's drives logs when nothing fails.
+const Log kWholeRun = {
+    L"Autorun Not Found : c:\\autorun.inf", L"Autorun Found : e:\\autorun.inf",
+    L"Autorun Deleted : e:\\autorun.inf",   L"Autorun Found : f:\\autorun.inf",
+    L"Autorun Deleted : f:\\autorun.inf",
+};
+
 class ScanRunTest : public ::testing::Test {
 protected:
     // c: clean, d: a stick without medium, e: and f: infected with a well-hidden file.
@@ -30,13 +37,7 @@ protected:
 
 TEST_F(ScanRunTest, FindsAndDeletesOnEveryReadyDriveInListOrder) {
     ScanAndRemove(fake);
-    EXPECT_EQ(fake.log, (Log{
-                            L"Autorun Not Found : c:\\autorun.inf",
-                            L"Autorun Found : e:\\autorun.inf",
-                            L"Autorun Deleted : e:\\autorun.inf",
-                            L"Autorun Found : f:\\autorun.inf",
-                            L"Autorun Deleted : f:\\autorun.inf",
-                        }));
+    EXPECT_EQ(fake.log, kWholeRun);
     EXPECT_TRUE(fake.files.empty());
     // Each ready drive current in turn, then back where it began: no drive is left busy.
     EXPECT_EQ(fake.TraceOf(L"ChangeCurrent"),
@@ -184,7 +185,7 @@ TEST_F(ScanRunTest, ChangeOfDriveFailureGoesOn) {
     fake.FailOn("ChangeCurrentDrive", L"e:");
     ScanAndRemove(fake);
     EXPECT_FALSE(fake.HasFile(kE));
-    EXPECT_EQ(fake.log.size(), 5U);
+    EXPECT_EQ(fake.log, kWholeRun);
 }
 
 TEST_F(ScanRunTest, FirstResetFailureStillFindsAndDeletes) {
@@ -276,8 +277,17 @@ INSTANTIATE_TEST_SUITE_P(EveryStep, StartFolderTest,
 TEST_F(ScanRunTest, AStartFolderThatCannotBeReadLeavesTheRunAsItIs) {
     fake.FailOn("CurrentFolder");
     ScanAndRemove(fake);
-    EXPECT_EQ(fake.log.size(), 5U);
+    EXPECT_EQ(fake.log, kWholeRun);
     EXPECT_TRUE(fake.TraceOf(L"ChangeCurrentFolder").empty());
+}
+
+TEST_F(ScanRunTest, AFailureOfAnotherKindIsTrappedAsAnyOther) {
+    fake.outOfMemory = true;
+    fake.FailOn("DeleteFiles", kE);
+    ScanAndRemove(fake);
+    EXPECT_EQ(fake.log,
+              (Log{L"Autorun Not Found : c:\\autorun.inf", L"Autorun Found : e:\\autorun.inf",
+                   L"Autorun Found : f:\\autorun.inf", L"Autorun Deleted : f:\\autorun.inf"}));
 }
 
 TEST_F(ScanRunTest, EveryOperationFailingStillReturns) {
