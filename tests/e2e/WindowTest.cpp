@@ -40,6 +40,15 @@ void ExpectDesign(const App& app, const Design& design) {
     EXPECT_GE(ClientRectOf(app.Child(L"ComboBox")).top, client.bottom);
 }
 
+// The log after one scan of the clean sandbox drives.
+const Log kCleanScan = {
+    L"LOG:",
+    L"Autorun Not Found : c:\\autorun.inf",
+    L"Autorun Not Found : d:\\autorun.inf",
+    L"Autorun Not Found : e:\\autorun.inf",
+    L"Autorun Not Found : f:\\autorun.inf",
+};
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { ClearSandboxTargets(); }
@@ -113,7 +122,7 @@ TEST_F(WindowTest, ClearLeavesTheHeaderAloneEvenTwice) {
     EXPECT_EQ(LogOnceItHas(1), Log{L"LOG:"});
     Click(L"&Clear LOG");
     Click(L"Scan && Remove"); // a run after a clear appends below the header
-    EXPECT_EQ(LogOnceItHas(5).front(), L"LOG:");
+    EXPECT_EQ(LogOnceItHas(5), kCleanScan);
 }
 
 TEST_F(WindowTest, AboutIsModalToTheWindowAndClosesWithOk) {
@@ -155,7 +164,7 @@ TEST_F(WindowTest, AccessKeysAndTabWorkFromTheKeyboard) {
     app->Press({VK_TAB});
     WaitFor([&] { return app->Focus() == app->Button(L"Scan && Remove"); });
     app->Press({VK_RETURN}); // Enter presses the focused button
-    EXPECT_EQ(LogOnceItHas(5).size(), 5U);
+    EXPECT_EQ(LogOnceItHas(5), kCleanScan);
 
     app->Press({VK_MENU, 'A'});
     HWND box = nullptr;
@@ -232,6 +241,18 @@ TEST_F(WindowTest, ADpiChangeLaysTheWindowOutAgainFromItsDesign) {
 
 TEST_F(WindowTest, ClosingTheWindowEndsTheProgram) {
     ::PostMessageW(app->window(), WM_CLOSE, 0, 0);
+    DWORD exitCode = 1;
+    EXPECT_TRUE(app->WaitForExit(exitCode));
+    EXPECT_EQ(exitCode, 0U);
+}
+
+TEST_F(WindowTest, ACloseAskedForDuringACommandEndsTheProgramRightAfterIt) {
+    Click(L"&About");
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = app->MessageBox()) != nullptr; }));
+    // Posted before the click, so the box's own loop hands it to the window first.
+    ::PostMessageW(app->window(), WM_CLOSE, 0, 0);
+    app->Click(::FindWindowExW(box, nullptr, L"Button", L"OK"));
     DWORD exitCode = 1;
     EXPECT_TRUE(app->WaitForExit(exitCode));
     EXPECT_EQ(exitCode, 0U);

@@ -58,10 +58,16 @@ TEST_F(HardeningTest, ADriveWhoseFolderVanishesAfterTheRefreshIsPassedOver) {
     CreateFileWith(L"e:\\autorun.inf", FILE_ATTRIBUTE_HIDDEN);
     const std::wstring folder = SandboxPath(L"e");
     const std::wstring away = SandboxPath(L"e-away");
-    RefreshHook hooked(platform, [&] { ASSERT_TRUE(::MoveFileW(folder.c_str(), away.c_str())); });
-
-    ScanAndRemove(hooked);
-    ASSERT_TRUE(::MoveFileW(away.c_str(), folder.c_str()));
+    {
+        // The drive's folder comes back however the scan ends, for the tests after it too.
+        struct PutBack {
+            const std::wstring &from, &to;
+            ~PutBack() { ::MoveFileW(from.c_str(), to.c_str()); }
+        } const putBack{away, folder};
+        RefreshHook hooked(platform,
+                           [&] { ASSERT_TRUE(::MoveFileW(folder.c_str(), away.c_str())); });
+        ScanAndRemove(hooked);
+    }
 
     EXPECT_EQ(LogItems(),
               (Log{L"Autorun Not Found : c:\\autorun.inf", L"Autorun Not Found : d:\\autorun.inf",

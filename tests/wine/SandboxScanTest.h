@@ -10,7 +10,10 @@ namespace quenlith::testing {
 
 class SandboxScanTest : public ::testing::Test {
 protected:
-    void SetUp() override { ClearSandboxTargets(); }
+    void SetUp() override {
+        ClearSandboxTargets();
+        Require(::SetCurrentDirectoryW(L"C:\\tests") != FALSE, "SetCurrentDirectoryW");
+    }
     std::vector<std::wstring> LogItems() const { return ListItems(controls.get().log); }
 
     ComApartment apartment;

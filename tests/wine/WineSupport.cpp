@@ -148,9 +148,14 @@ bool TakesPosixDelete() {
     const HANDLE file =
         ::CreateFileW(probe.c_str(), DELETE, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
     Require(file != INVALID_HANDLE_VALUE, "CreateFileW(probe)");
-    DispositionInfoEx extended = kPosixDelete;
-    const bool taken = ::SetFileInformationByHandle(file, kFileDispositionInfoEx, &extended,
-                                                    sizeof extended) != FALSE;
+    // FileDispositionInfoEx (class 21) with delete, POSIX semantics and ignore read-only, written
+    // out here rather than taken from the program, whose constants this probe is to check.
+    struct {
+        DWORD flags;
+    } extended = {0x1 | 0x2 | 0x10};
+    const bool taken =
+        ::SetFileInformationByHandle(file, static_cast<FILE_INFO_BY_HANDLE_CLASS>(21), &extended,
+                                     sizeof extended) != FALSE;
     ::CloseHandle(file);
     RemoveTarget(probe);
     return taken;

@@ -10,12 +10,25 @@
 #                                p: root's read-only file in a sticky root q: in a root not writable
 #                                r: a file on a pass-through FUSE mount of outside/fuse
 #                                s: t: u: FAT32, v: w: exFAT, x: y: NTFS (lay_media below)
+#                                z: a hard link of outside/unsearched.txt in a root the user
+#                                   may read but not search
 #   seed-links.sh clear SANDBOX  undoes what rm -rf cannot (the immutable flags, the mount)
 # Everything belongs to the sandbox's owner, the user Wine runs as, except where said.
+# Some fixtures need more than that user has. Each is made, and outside/made-NAME says so, or
+# outside/lacks-NAME says what this machine lacks for it, and its case skips with that line.
+# Where the machine has what a fixture needs, a fixture that cannot be made fails the seed,
+# and the test with it.
 set -euo pipefail
 action=$1
 sandbox=$2
 outside=$sandbox/outside
+
+made() { touch "$outside/made-$1"; }
+lacks() { echo "$2" >"$outside/lacks-$1"; }
+is_root() { [ "$(id -u)" -eq 0 ]; }
+# Mounting takes root with CAP_SYS_ADMIN (bit 21), which a container may withhold.
+can_mount() { is_root && (((0x$(awk '/^CapEff/ {print $2}' /proc/self/status) >> 21) & 1)); }
+has_fuse() { can_mount && [ -c /dev/fuse ]; }
 
 # The media people plug in, made fresh from images in outside/media and mounted by Debian's
 # FUSE drivers, since machines like these may have no kernel module for them. Each flagged
@@ -27,10 +40,6 @@ outside=$sandbox/outside
 lay_media() {
     local media=$outside/media owner
     owner=uid=$(stat -c %u "$sandbox"),gid=$(stat -c %g "$sandbox"),allow_other
-    [ -c /dev/fuse ] || return 0
-    for tool in mkfs.fat mattrib fusefat mkfs.exfat mount.exfat-fuse mkntfs ntfs-3g setfattr; do
-        command -v "$tool" >/dev/null || return 0
-    done
     mkdir -p "$media"
     echo "[autorun]" >"$media/autorun.inf"
     for drive in s t u; do
@@ -64,13 +73,14 @@ lay_media() {
     setfattr -n system.ntfs_attrib_be -v 0x00000007 "$sandbox/x/autorun.inf"
     getfattr -e hex -n system.ntfs_attrib_be "$sandbox/x/autorun.inf" | grep -q '=0x00000007$'
     mkdir "$sandbox/y/autorun.inf"
-    touch "$outside/made-media"
 }
 
 case "$action" in
 lay)
     mkdir -p "$outside/fuse" "$sandbox/e/sub" "$sandbox/i/folder"
-    for file in autorun.inf notes.txt twin.txt twin-kept.txt; do echo "keep me" >"$outside/$file"; done
+    for file in autorun.inf notes.txt twin.txt twin-kept.txt unsearched.txt; do
+        echo "keep me" >"$outside/$file"
+    done
     echo "keep me" >"$sandbox/e/sub/autorun.inf"
     echo "keep me" >"$sandbox/i/folder/keep.txt"
     chmod 0444 "$outside/autorun.inf" "$outside/notes.txt"
@@ -82,37 +92,58 @@ lay)
     ln "$outside/twin.txt" "$sandbox/k/autorun.inf"
     ln -s autorun.inf "$sandbox/l/autorun.inf"
     ln "$outside/twin-kept.txt" "$sandbox/o/autorun.inf"
+    ln "$outside/unsearched.txt" "$sandbox/z/autorun.inf"
     echo "[autorun]" >"$sandbox/m/autorun.inf"
     echo "[autorun]" >"$sandbox/p/autorun.inf"
     echo "[autorun]" >"$sandbox/q/autorun.inf"
     echo "[autorun]" >"$outside/fuse/autorun.inf"
     chown -R -h --reference="$sandbox" "$outside" "$sandbox"/[a-z]
-    # These need root; the made-* markers tell the test which could be made.
-    if chattr +i "$sandbox/m/autorun.inf" 2>/dev/null; then
-        touch "$outside/made-immutable"
+    # m: and o: keep their files through an immutable flag, which takes root and a file system
+    # that keeps it (tried on a scratch file first).
+    if ! is_root; then
+        lacks immutable "the immutable flag needs root"
+    elif ! { touch "$outside/scratch" && chattr +i "$outside/scratch" 2>/dev/null; }; then
+        lacks immutable "no immutable flag can be set in the sandbox here"
+    else
+        chattr -i "$outside/scratch"
+        chattr +i "$sandbox/m/autorun.inf" "$sandbox/o"
+        made immutable
     fi
-    if chattr +i "$sandbox/o" 2>/dev/null; then
-        touch "$outside/made-immutable-root"
-    fi
-    if mount -t tmpfs -o size=64k quenlith-ro "$sandbox/n" 2>/dev/null; then
+    rm -f "$outside/scratch"
+    if can_mount; then
+        mount -t tmpfs -o size=64k quenlith-ro "$sandbox/n"
         echo "[autorun]" >"$sandbox/n/autorun.inf"
-        mount -o remount,ro "$sandbox/n" && touch "$outside/made-mount"
+        mount -o remount,ro "$sandbox/n"
+        made mount
+    else
+        lacks mount "mounting needs root allowed to mount"
     fi
-    # A pass-through FUSE drive; the machine may have no FUSE device, or no fusepy.
-    if [ -c /dev/fuse ] && /usr/bin/python3 -c 'import fusepy' 2>/dev/null; then
+    if has_fuse && /usr/bin/python3 -c 'import fusepy' 2>/dev/null; then
         setsid "$(dirname "$0")/passthrough-fs.py" "$outside/fuse" "$sandbox/r" >/dev/null 2>&1 &
         for _ in $(seq 50); do mountpoint -q "$sandbox/r" && break; sleep 0.1; done
-        ! mountpoint -q "$sandbox/r" || touch "$outside/made-fuse"
+        mountpoint -q "$sandbox/r"
+        made fuse
+    else
+        lacks fuse "no FUSE device, no right to mount, or no python3-fusepy (Debian unstable has none)"
     fi
-    lay_media
-    # What an ordinary user may not change: root's read-only file in a sticky root, and a file
-    # of the user's own in a root the user may not write. Only where Wine runs as such a user.
-    if [ "$(stat -c %u "$sandbox")" -ne 0 ] && chown 0:0 "$sandbox/p" "$sandbox/q" 2>/dev/null; then
-        chown 0:0 "$sandbox/p/autorun.inf"
+    if has_fuse && [ -e /dev/loop-control ]; then
+        lay_media
+        made media
+    else
+        lacks media "no FUSE device, no loop devices, or no right to mount"
+    fi
+    # What an ordinary user may not change: root's read-only file in a sticky root, a file of
+    # the user's own in a root the user may not write, and one in a root the user may read but
+    # not search. Only where Wine runs as such a user.
+    if is_root && [ "$(stat -c %u "$sandbox")" -ne 0 ]; then
+        chown 0:0 "$sandbox/p" "$sandbox/q" "$sandbox/z" "$sandbox/p/autorun.inf"
         chmod 1777 "$sandbox/p"
         chmod 0444 "$sandbox/p/autorun.inf"
         chmod 0755 "$sandbox/q"
-        touch "$outside/made-foreign"
+        chmod 0744 "$sandbox/z"
+        made foreign
+    else
+        lacks foreign "needs root to lay out, and Wine run as an ordinary user"
     fi
     ;;
 clear)
