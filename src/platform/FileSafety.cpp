@@ -46,12 +46,25 @@ template <typename Call> std::optional<std::wstring> ReadText(Call call) {
     }
 }
 
-// The full name of what a handle has open, in the given volume form; none where it has none.
-std::optional<std::wstring> FinalPathOf(HANDLE handle, DWORD volumeForm) {
+// The full name of what a handle has open, in the given form; none where the system gives none.
+std::optional<std::wstring> FinalPathOf(HANDLE handle, DWORD form) {
     return ReadText([&](wchar_t* buffer, DWORD size) {
-        return ::GetFinalPathNameByHandleW(handle, buffer, size, FILE_NAME_NORMALIZED | volumeForm);
+        return ::GetFinalPathNameByHandleW(handle, buffer, size, form);
     });
 }
+
+// The forms a folder is asked its name in, most telling first; its files are asked theirs in
+// the form it answered. A normalized name is made of each part's own long name as its folder
+// lists it: it names the entry itself, never what a link there points to, nor a file reached by
+// its short 8.3 name. Drives the mount manager does not name (RAM disks and mounted images,
+// DefineDosDevice letters, WinFsp and Dokan drives) answer in the NT device form alone; SMB
+// normalizes no name where a folder above the share may not be read.
+constexpr DWORD kNameForms[] = {
+    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS,  // a drive letter; \\?\unix\ under Wine
+    FILE_NAME_NORMALIZED | VOLUME_NAME_GUID, // a volume the mount manager knows by its GUID
+    FILE_NAME_NORMALIZED | VOLUME_NAME_NT,   // \Device\..., which needs no mount manager
+    FILE_NAME_OPENED | VOLUME_NAME_DOS,      // the name as opened: see FolderEntry::Prove
+};
 
 // The entry is opened as the link itself where the system can open one, and opened even when
 // it is a folder, so that its proof refuses it rather than the open following it; the folder
@@ -125,7 +138,28 @@ private:
     std::optional<std::wstring> folder_;
 };
 
+// The names in path's folder whose own long name is path's, whatever their case (a folder that
+// tells case apart may hold more than one). The search is closed before this returns.
+std::vector<std::wstring> NamesOf(const std::wstring& path, const char* operation) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data = {};
+    for (const FindHandle find = FindFirst(path, data, operation); find;) {
+        if (IsTheEntry(data, NameOf(path))) {
+            names.emplace_back(data.cFileName);
+        }
+        if (!::FindNextFileW(find.get(), &data)) {
+            break;
+        }
+    }
+    return names;
+}
+
 } // namespace
+
+bool IsTheEntry(const WIN32_FIND_DATAW& found, std::wstring_view name) {
+    return (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           EqualNoCase(found.cFileName, name);
+}
 
 FindHandle FindFirst(const std::wstring& path, WIN32_FIND_DATAW& data, const char* operation) {
     const HANDLE find = ::FindFirstFileW(path.c_str(), &data);
@@ -152,25 +186,21 @@ std::optional<std::wstring> CurrentFolderOfProcess() {
         [](wchar_t* buffer, DWORD size) { return ::GetCurrentDirectoryW(size, buffer); });
 }
 
-// The folder's full name, with its separator: DOS where it has one (a drive letter, or
-// \\?\unix\ under Wine), else volume GUID. Its files are asked for theirs in the same form.
-const std::wstring& FolderEntry::FolderName(const char* operation) {
-    if (!folderName_) {
+// The folder's full name, with its separator, in the first form that it answers in.
+const FolderEntry::NamedFolder& FolderEntry::Folder(const char* operation) {
+    if (!folder_) {
         const Handle folder = Open(FolderOf(path_), 0, kFolder, operation);
-        constexpr DWORD kForms[] = {VOLUME_NAME_DOS, VOLUME_NAME_GUID};
-        for (const DWORD form : kForms) {
+        for (const DWORD form : kNameForms) {
             if (std::optional<std::wstring> name = FinalPathOf(folder.get(), form)) {
                 if (!name->ends_with(L'\\')) {
                     *name += L'\\';
                 }
-                folderName_ = std::move(name);
-                folderForm_ = form;
-                return *folderName_;
+                return folder_.emplace(NamedFolder{*std::move(name), form});
             }
         }
         throw PlatformError(operation, ERROR_CANT_RESOLVE_FILENAME);
     }
-    return *folderName_;
+    return *folder_;
 }
 
 // Proves that the open file is the entry path names directly in the folder: not what a link
@@ -187,9 +217,15 @@ FolderEntry::ProvenFile FolderEntry::Prove(Handle file, const std::wstring& path
     if (info.Directory) {
         throw PlatformError(operation, ERROR_ACCESS_DENIED);
     }
-    const std::wstring expected = FolderName(operation) + std::wstring(NameOf(path));
-    const std::optional<std::wstring> opened = FinalPathOf(file.get(), folderForm_);
-    if (!opened || !EqualNoCase(*opened, expected)) {
+    const NamedFolder& folder = Folder(operation);
+    const std::optional<std::wstring> name = FinalPathOf(file.get(), folder.form);
+    if (!name || !EqualNoCase(*name, folder.name + std::wstring(NameOf(path)))) {
+        throw PlatformError(operation, ERROR_CANT_RESOLVE_FILENAME);
+    }
+    // The name as opened is the one asked for, which may be the short 8.3 name of another
+    // file, so the folder, read while the file is held, must list it as a file's own long
+    // name. (Wine answers the normalized name even here: a link it followed fails above.)
+    if ((folder.form & FILE_NAME_OPENED) != 0 && NamesOf(path, operation).empty()) {
         throw PlatformError(operation, ERROR_CANT_RESOLVE_FILENAME);
     }
     return {std::move(file), info.NumberOfLinks};
@@ -227,20 +263,9 @@ void FolderEntry::SetAttributes(FileAttribute attributes) {
 }
 
 void FolderEntry::Delete() {
-    // A search matches short 8.3 names too, and a file whose short name is AUTORUN.INF may be
-    // called anything. The search is closed before any delete, so that it holds nothing of
-    // the folder while the files go.
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data = {};
-    for (const FindHandle find = FindFirst(path_, data, "DeleteFiles"); find;) {
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            EqualNoCase(data.cFileName, NameOf(path_))) {
-            names.emplace_back(data.cFileName);
-        }
-        if (!::FindNextFileW(find.get(), &data)) {
-            break;
-        }
-    }
+    // The search is closed before any delete, so that it holds nothing of the folder while the
+    // files go.
+    const std::vector<std::wstring> names = NamesOf(path_, "DeleteFiles");
     if (names.empty()) {
         throw PlatformError("DeleteFiles", ERROR_FILE_NOT_FOUND);
     }

@@ -1,7 +1,9 @@
 // Every change Quenlith makes to a file is made here, and this file keeps its promise:
 // - a change goes through a handle opened without following links where the system can, and
-//   proven before the change to hold exactly the entry of that name in its folder: never a
-//   folder, never what a link there points to, never a file reached under another name;
+//   proven before the change to hold exactly the entry of that name in its folder, by the name
+//   the system gives it beside the folder's (and, where it normalizes none, by the folder's own
+//   listing): never a folder, never what a link there points to, never a file reached under
+//   another name;
 // - attributes never change on a file that has other names: every name shares them;
 // - a delete counts only once the name is gone, and while it runs the current folder, which
 //   the system holds open, is set aside;
@@ -16,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quenlith {
 
@@ -31,6 +34,10 @@ using FindHandle = std::unique_ptr<void, FindCloser>;
 
 // Starts a directory search; an empty handle means nothing matched at all.
 FindHandle FindFirst(const std::wstring& path, WIN32_FIND_DATAW& data, const char* operation);
+
+// Whether a search result is the file of that very name: a search matches short 8.3 names too,
+// and a file whose short name is AUTORUN.INF may be called anything. Never a folder.
+bool IsTheEntry(const WIN32_FIND_DATAW& found, std::wstring_view name);
 
 // Fails unless the system answers that the path names nothing: ifThere is the error when a
 // file is there; any other answer, an I/O error say, fails with its own error.
@@ -61,15 +68,19 @@ private:
         Handle handle;
         DWORD links = 0;
     };
+    // The folder as the system names it, and the form in which it did: its files are asked
+    // for theirs in the same.
+    struct NamedFolder {
+        std::wstring name;
+        DWORD form;
+    };
     ProvenFile Prove(Handle file, const std::wstring& path, const char* operation);
     Handle OpenForAttributes();
-    const std::wstring& FolderName(const char* operation);
+    const NamedFolder& Folder(const char* operation);
 
     std::wstring path_;
-    // The folder as the system names it, in the form its files are compared in; read at the
-    // first file that is opened, and never on a drive without one.
-    std::optional<std::wstring> folderName_;
-    DWORD folderForm_ = VOLUME_NAME_DOS;
+    // Read at the first file that is opened, and never on a drive without one.
+    std::optional<NamedFolder> folder_;
     bool attributesRefused_ = false;
 };
 

@@ -1,6 +1,7 @@
 // Run over drives that seed-links.sh laid out: autorun.inf names that are links, a hard link,
 // an immutable file and a read-only mount. Two scans, then each case checks its own drive:
 // nothing but the root autorun.inf may change, and the log says only what really happened.
+// With QUENLITH_UNNAMED_DRIVES set, the drives name their files as Windows' unnamed drives do.
 #include "WineSupport.h"
 #include "scan/ScanRun.h"
 
@@ -8,6 +9,9 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwctype>
 #include <optional>
 #include <string>
 #include <utility>
@@ -16,6 +20,102 @@ namespace quenlith::testing {
 namespace {
 
 using Log = std::vector<std::wstring>;
+
+// What Windows answers for a DOS or volume GUID name on drives that the mount manager does not
+// name: RAM disks and mounted images (1), Dokan (2), DefineDosDevice letters (3), WinFsp (1005).
+// ERROR_ACCESS_DENIED: an SMB home drive whose server folder above may not be read, which
+// answers no normalized name at all. Wine names every drive, so for these it is made to answer
+// so; every other drive, and every handle on no drive (a link Wine followed), is Wine's own.
+struct UnnamedDrive {
+    wchar_t letter;
+    DWORD error;
+};
+constexpr UnnamedDrive kUnnamedDrives[] = {
+    {L'd', ERROR_INVALID_FUNCTION},    {L'i', ERROR_INVALID_FUNCTION},
+    {L'm', ERROR_INVALID_FUNCTION},    {L's', ERROR_INVALID_FUNCTION},
+    {L'j', ERROR_FILE_NOT_FOUND},      {L'n', ERROR_FILE_NOT_FOUND},
+    {L'q', ERROR_FILE_NOT_FOUND},      {L'v', ERROR_FILE_NOT_FOUND},
+    {L'f', ERROR_PATH_NOT_FOUND},      {L'k', ERROR_PATH_NOT_FOUND},
+    {L'o', ERROR_PATH_NOT_FOUND},      {L'x', ERROR_PATH_NOT_FOUND},
+    {L'l', ERROR_UNRECOGNIZED_VOLUME}, {L'p', ERROR_UNRECOGNIZED_VOLUME},
+    {L'r', ERROR_UNRECOGNIZED_VOLUME}, {L't', ERROR_UNRECOGNIZED_VOLUME},
+    {L'u', ERROR_UNRECOGNIZED_VOLUME}, {L'c', ERROR_ACCESS_DENIED},
+    {L'e', ERROR_ACCESS_DENIED},       {L'w', ERROR_ACCESS_DENIED},
+    {L'y', ERROR_ACCESS_DENIED},       {L'z', ERROR_ACCESS_DENIED},
+};
+
+using FinalPathName = DWORD WINAPI(HANDLE, LPWSTR, DWORD, DWORD);
+FinalPathName* wineFinalPathName = nullptr;
+
+bool Refuses(const UnnamedDrive& drive, DWORD flags) {
+    if (drive.error == ERROR_ACCESS_DENIED) {
+        return (flags & FILE_NAME_OPENED) == 0;
+    }
+    const DWORD volume = flags & (VOLUME_NAME_GUID | VOLUME_NAME_NT | VOLUME_NAME_NONE);
+    return volume == VOLUME_NAME_DOS || volume == VOLUME_NAME_GUID;
+}
+
+DWORD WINAPI FinalPathNameAsWindows(HANDLE file, LPWSTR buffer, DWORD size, DWORD flags) {
+    wchar_t name[MAX_PATH] = {}; // \\?\D:\... where Wine puts the handle on a drive
+    if (wineFinalPathName(file, name, MAX_PATH, VOLUME_NAME_DOS) > 6 && name[5] == L':') {
+        for (const UnnamedDrive& drive : kUnnamedDrives) {
+            if (drive.letter == std::towlower(name[4]) && Refuses(drive, flags)) {
+                ::SetLastError(drive.error);
+                return 0;
+            }
+        }
+    }
+    return wineFinalPathName(file, buffer, size, flags);
+}
+
+// This program's own import slot for a function, found by name among all its imports.
+void** ImportSlot(const char* function) {
+    const auto base = reinterpret_cast<const BYTE*>(::GetModuleHandleW(nullptr));
+    const auto& nt = *reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD imports =
+        nt.OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto dll = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports);
+         dll->Name != 0; ++dll) {
+        auto name = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+        auto slot = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+        for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+            if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
+                std::strcmp(
+                    reinterpret_cast<const char*>(
+                        reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)
+                            ->Name),
+                    function) == 0) {
+                return reinterpret_cast<void**>(const_cast<IMAGE_THUNK_DATA*>(slot));
+            }
+        }
+    }
+    return nullptr;
+}
+
+// While it lives, this program's calls of GetFinalPathNameByHandleW (the code under test is
+// linked into it) answer as Windows does on the unnamed drives.
+class UnnamedDrives {
+public:
+    UnnamedDrives() : slot_(ImportSlot("GetFinalPathNameByHandleW")) {
+        Require(slot_ != nullptr, "finding the import of GetFinalPathNameByHandleW");
+        wineFinalPathName = reinterpret_cast<FinalPathName*>(*slot_);
+        Swap(reinterpret_cast<void*>(FinalPathNameAsWindows));
+    }
+    ~UnnamedDrives() { Swap(reinterpret_cast<void*>(wineFinalPathName)); }
+    UnnamedDrives(const UnnamedDrives&) = delete;
+    UnnamedDrives& operator=(const UnnamedDrives&) = delete;
+
+private:
+    void Swap(void* function) {
+        DWORD protection = 0;
+        Require(::VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &protection) != FALSE,
+                "VirtualProtect");
+        *slot_ = function;
+        ::VirtualProtect(slot_, sizeof *slot_, protection, &protection);
+    }
+    void** slot_;
+};
 
 class FileSafetyTest : public ::testing::Test {
 protected:
@@ -29,6 +129,16 @@ protected:
         // What Wine shows of the media's flags, before any scan.
         for (const wchar_t* flagged : kFlaggedMedia) {
             shownBefore_.push_back(AttributesOf(std::wstring(flagged) + L"\\autorun.inf"));
+        }
+        CreateFileWith(L"c:\\autorun.inf", kWellHidden);
+        std::optional<UnnamedDrives> unnamed;
+        if (std::getenv("QUENLITH_UNNAMED_DRIVES") != nullptr) {
+            unnamed.emplace();
+            for (const UnnamedDrive& drive : kUnnamedDrives) {
+                std::printf("%lc: answers as a drive with no %s name: error %lu\n", drive.letter,
+                            drive.error == ERROR_ACCESS_DENIED ? "normalized" : "DOS or GUID",
+                            drive.error);
+            }
         }
         const ComApartment apartment;
         const HiddenControls controls;
@@ -92,6 +202,11 @@ protected:
     static constexpr std::array kFlaggedMedia = {L"s:", L"u:", L"v:", L"x:"};
     static inline std::vector<DWORD> shownBefore_;
 };
+
+TEST_F(FileSafetyTest, AWellHiddenFileIsFoundAndDeleted) {
+    EXPECT_EQ(LinesAbout(L"c:"), kDeleted);
+    EXPECT_FALSE(Exists(L"c:\\autorun.inf"));
+}
 
 TEST_F(FileSafetyTest, ALinkNeverChangesOrDeletesWhatItPointsTo) {
     ExpectLinkFoundAndLeftOrDeleted(L"d:");

@@ -112,6 +112,20 @@ TEST_F(Win32PlatformTest, NeverDeletesAFolder) {
     EXPECT_NE(AttributesOf(kTarget), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(Win32PlatformTest, OnlyAFileWithThatVeryLongNameIsTheEntry) {
+    // Wine makes its own short names, so the rule is checked on search results made up here.
+    const auto isTheEntry = [](const wchar_t* name, const wchar_t* shortName, DWORD attributes) {
+        WIN32_FIND_DATAW found = {};
+        found.dwFileAttributes = attributes;
+        ::lstrcpynW(found.cFileName, name, MAX_PATH);
+        ::lstrcpynW(found.cAlternateFileName, shortName, 14);
+        return IsTheEntry(found, L"autorun.inf");
+    };
+    EXPECT_FALSE(isTheEntry(L"x.inf", L"AUTORUN.INF", FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_TRUE(isTheEntry(L"AUTORUN.INF", L"", FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_FALSE(isTheEntry(L"autorun.inf", L"", FILE_ATTRIBUTE_DIRECTORY));
+}
+
 TEST_F(Win32PlatformTest, ChangesTheCurrentDrive) {
     platform.ChangeCurrentDrive(L"e:");
     wchar_t folder[MAX_PATH] = {};
