@@ -22,16 +22,6 @@ constexpr FileAttribute ToAttributes(DWORD win32) {
     return static_cast<FileAttribute>(win32 & classicBits);
 }
 
-// Lets the window paint, and answer what other programs send it, while a scan runs: each log
-// entry shows as it is written, and before each operation that may wait on a slow drive
-// Windows sees the window alive. Input waits in the queue until the scan is over.
-void LetPaint() {
-    MSG message = {};
-    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
-        ::DispatchMessageW(&message);
-    }
-}
-
 // An automation object of this platform: an IDispatch, released when the object goes.
 class DispatchObject final : public Object {
 public:
@@ -92,6 +82,25 @@ Win32Platform::Win32Platform(Win32Controls controls) : controls_(controls) {
     ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
+// ---- The window while a scan runs -------------------------------------------------------
+
+void Win32Platform::LetPaint() {
+    MSG message = {};
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) {
+        ::DispatchMessageW(&message);
+    }
+    lastPaint_ = ::GetTickCount();
+}
+
+void Win32Platform::LetPaintOnceAFrame() {
+    // A frame's worth of time: often enough for the window to look alive, seldom enough that
+    // asking costs the scan nothing (under Wine each ask is a call to its server).
+    constexpr DWORD kFrameMilliseconds = 30;
+    if (::GetTickCount() - lastPaint_ >= kFrameMilliseconds) {
+        LetPaint();
+    }
+}
+
 // ---- The drive list ------------------------------------------------------------------------
 
 void Win32Platform::RefreshDrives() {
@@ -122,7 +131,7 @@ std::int16_t Win32Platform::DriveCount() {
 }
 
 std::wstring Win32Platform::DriveEntry(std::int16_t index) {
-    LetPaint();
+    LetPaintOnceAFrame();
     const LRESULT length =
         ::SendMessageW(controls_.driveList, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
     if (length == CB_ERR) {
@@ -142,7 +151,7 @@ std::wstring Win32Platform::DriveEntry(std::int16_t index) {
 // ---- File functions ------------------------------------------------------------------------
 
 void Win32Platform::ChangeCurrentDrive(const std::wstring& drive) {
-    LetPaint();
+    LetPaintOnceAFrame();
     entry_.reset(); // a new drive
     // "e:" alone names that drive's current folder, so this makes e: the current drive.
     if (!::SetCurrentDirectoryW(drive.c_str())) {
@@ -166,12 +175,12 @@ void Win32Platform::ChangeCurrentFolder(const std::wstring& folder) {
 }
 
 void Win32Platform::SetFileAttributes(const std::wstring& path, FileAttribute attributes) {
-    LetPaint();
+    LetPaintOnceAFrame();
     EntryOf(path).SetAttributes(attributes);
 }
 
 std::wstring Win32Platform::FindMatchingFile(const std::wstring& path, FileAttribute mask) {
-    LetPaint();
+    LetPaintOnceAFrame();
     WIN32_FIND_DATAW data = {};
     const FindHandle find = FindFirst(path, data, "FindMatchingFile");
     if (!find) {
@@ -194,7 +203,7 @@ std::wstring Win32Platform::FindMatchingFile(const std::wstring& path, FileAttri
 }
 
 void Win32Platform::DeleteFiles(const std::wstring& path) {
-    LetPaint();
+    LetPaintOnceAFrame();
     EntryOf(path).Delete();
 }
 
@@ -208,7 +217,7 @@ FolderEntry& Win32Platform::EntryOf(const std::wstring& path) {
 // ---- COM automation ------------------------------------------------------------------------
 
 ObjectPtr Win32Platform::CreateServiceObject(const std::wstring& programmaticId) {
-    LetPaint();
+    LetPaintOnceAFrame();
     if (!apartment_) {
         apartment_.emplace();
     }
@@ -223,7 +232,7 @@ ObjectPtr Win32Platform::CreateServiceObject(const std::wstring& programmaticId)
 
 Value Win32Platform::CallMember(Object& object, const std::wstring& member,
                                 std::span<const std::wstring> arguments) {
-    LetPaint();
+    LetPaintOnceAFrame();
     IDispatch* dispatch = dynamic_cast<DispatchObject&>(object).get();
 
     DISPID id = DISPID_UNKNOWN;

@@ -47,6 +47,12 @@ public:
     int LiveObjects() const { return liveObjects_; }
 
 private:
+    // Lets the window paint, and answer what other programs send it, while a scan runs: after
+    // each log entry, so that it shows as it is written, and before an operation that may wait
+    // on a slow drive once a frame's worth of time has passed, so that Windows sees the window
+    // alive. Input waits in the queue until the scan is over.
+    void LetPaint();
+    void LetPaintOnceAFrame();
     FolderEntry& EntryOf(const std::wstring& path);
 
     Win32Controls controls_;
@@ -56,6 +62,7 @@ private:
     // Joined at the first call that needs COM, so that start-up neither loads nor starts it.
     std::optional<ComApartment> apartment_;
     int liveObjects_ = 0;
+    DWORD lastPaint_ = 0; // the tick count when the window last could paint
 };
 
 } // namespace quenlith

@@ -4,52 +4,81 @@
 
 #include <cstdlib>
 #include <functional>
+#include <string_view>
 
 namespace quenlith::testing {
 namespace {
 
 using Log = std::vector<std::wstring>;
 
-// The real platform, with a hook that runs right after the drive list is refreshed.
-class RefreshHook final : public Platform {
+// The real platform, with a hook that runs before each of its operations, given its name.
+class Hooked final : public Platform {
 public:
-    RefreshHook(Platform& real, std::function<void()> hook) : real_(real), hook_(std::move(hook)) {}
+    Hooked(Platform& real, std::function<void(std::string_view)> hook)
+        : real_(real), hook_(std::move(hook)) {}
 
     void RefreshDrives() override {
+        hook_("RefreshDrives");
         real_.RefreshDrives();
-        hook_();
     }
-    std::int16_t DriveCount() override { return real_.DriveCount(); }
-    std::wstring DriveEntry(std::int16_t index) override { return real_.DriveEntry(index); }
-    void ChangeCurrentDrive(const std::wstring& drive) override { real_.ChangeCurrentDrive(drive); }
-    std::wstring CurrentFolder() override { return real_.CurrentFolder(); }
+    std::int16_t DriveCount() override {
+        hook_("DriveCount");
+        return real_.DriveCount();
+    }
+    std::wstring DriveEntry(std::int16_t index) override {
+        hook_("DriveEntry");
+        return real_.DriveEntry(index);
+    }
+    void ChangeCurrentDrive(const std::wstring& drive) override {
+        hook_("ChangeCurrentDrive");
+        real_.ChangeCurrentDrive(drive);
+    }
+    std::wstring CurrentFolder() override {
+        hook_("CurrentFolder");
+        return real_.CurrentFolder();
+    }
     void ChangeCurrentFolder(const std::wstring& folder) override {
+        hook_("ChangeCurrentFolder");
         real_.ChangeCurrentFolder(folder);
     }
     void SetFileAttributes(const std::wstring& path, FileAttribute attributes) override {
+        hook_("SetFileAttributes");
         real_.SetFileAttributes(path, attributes);
     }
     std::wstring FindMatchingFile(const std::wstring& path, FileAttribute mask) override {
+        hook_("FindMatchingFile");
         return real_.FindMatchingFile(path, mask);
     }
-    void DeleteFiles(const std::wstring& path) override { real_.DeleteFiles(path); }
+    void DeleteFiles(const std::wstring& path) override {
+        hook_("DeleteFiles");
+        real_.DeleteFiles(path);
+    }
     ObjectPtr CreateServiceObject(const std::wstring& id) override {
+        hook_("CreateServiceObject");
         return real_.CreateServiceObject(id);
     }
     Value CallMember(Object& object, const std::wstring& member,
                      std::span<const std::wstring> arguments) override {
+        hook_("CallMember");
         return real_.CallMember(object, member, arguments);
     }
     void ShowMessageBox(const std::wstring& text, MessageBoxStyle style,
                         const std::wstring& title) override {
+        hook_("ShowMessageBox");
         real_.ShowMessageBox(text, style, title);
     }
-    void AppendItem(const std::wstring& text) override { real_.AppendItem(text); }
-    void ClearItems() override { real_.ClearItems(); }
+    void AppendItem(const std::wstring& text) override {
+        hook_("AppendItem");
+        real_.AppendItem(text);
+    }
+    void ClearItems() override {
+        hook_("ClearItems");
+        real_.ClearItems();
+    }
 
 private:
     Platform& real_;
-    std::function<void()> hook_;
+    std::function<void(std::string_view)> hook_;
 };
 
 using HardeningTest = SandboxScanTest;
@@ -64,8 +93,11 @@ TEST_F(HardeningTest, ADriveWhoseFolderVanishesAfterTheRefreshIsPassedOver) {
             const std::wstring &from, &to;
             ~PutBack() { ::MoveFileW(from.c_str(), to.c_str()); }
         } const putBack{away, folder};
-        RefreshHook hooked(platform,
-                           [&] { ASSERT_TRUE(::MoveFileW(folder.c_str(), away.c_str())); });
+        Hooked hooked(platform, [&](std::string_view operation) {
+            if (operation == "DriveCount") { // right after the refresh
+                ASSERT_TRUE(::MoveFileW(folder.c_str(), away.c_str()));
+            }
+        });
         ScanAndRemove(hooked);
     }
 
@@ -73,6 +105,30 @@ TEST_F(HardeningTest, ADriveWhoseFolderVanishesAfterTheRefreshIsPassedOver) {
               (Log{L"Autorun Not Found : c:\\autorun.inf", L"Autorun Not Found : d:\\autorun.inf",
                    L"Autorun Not Found : f:\\autorun.inf"}));
     EXPECT_NE(AttributesOf(L"e:\\autorun.inf"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(HardeningTest, TheWindowPaintsWhileADriveIsSlow) {
+    // A window of this thread on screen, as the program's is while it scans.
+    const HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                          nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    int slowDrives = 0;
+    int unpainted = 0;
+    Hooked hooked(platform, [&](std::string_view operation) {
+        if (operation == "FindMatchingFile") {
+            // The drive takes its time, and the window needs painting meanwhile: no entry
+            // comes before the search to let it.
+            ::InvalidateRect(window, nullptr, TRUE);
+            ::Sleep(50);
+            ++slowDrives;
+        } else if (operation == "AppendItem" && ::GetUpdateRect(window, nullptr, FALSE)) {
+            ++unpainted;
+        }
+    });
+    ScanAndRemove(hooked);
+    ::DestroyWindow(window);
+    EXPECT_EQ(slowDrives, 4); // c: to f:
+    EXPECT_EQ(unpainted, 0);
 }
 
 TEST_F(HardeningTest, AFolderNamedAutorunInfKeepsEverythingInIt) {
