@@ -15,6 +15,7 @@ packages=(
     wine64 wine32:i386                                         # Wine 8, both loaders
     debootstrap                                                # Wine 10's root
     xvfb imagemagick e2fsprogs python3-fusepy                  # window tests, pictures, chattr, FUSE
+    fonts-dejavu-core                                          # wide faces for the window's texts
     dosfstools mtools fusefat exfatprogs exfat-fuse ntfs-3g attr # FAT32, exFAT, NTFS media
     zip                                                        # the release
 )

@@ -14,17 +14,22 @@ constexpr std::uint32_t kBackground = 0x00FFC0C0; // red 192, green 192, blue 25
 
 enum class Font : std::uint8_t { Window, Title, Credit };
 
+// The kind of proportional face that stands in where the face is missing: the "MS Reference"
+// faces come with Office, not with Windows.
+enum class Family : std::uint8_t { SansSerif, Serif };
+
 struct FontSpec {
     const wchar_t* face;
     int hundredthsOfPoint;
     int weight;
+    Family family;
 };
 
 // Indexed by Font.
 constexpr std::array<FontSpec, 3> kFonts = {{
-    {L"MS Reference Sans Serif", 900, 400},
-    {L"MS Reference Serif", 1125, 700},
-    {L"MS Serif", 825, 400},
+    {L"MS Reference Sans Serif", 900, 400, Family::SansSerif},
+    {L"MS Reference Serif", 1125, 700, Family::Serif},
+    {L"MS Serif", 825, 400, Family::Serif},
 }};
 
 enum class Kind : std::uint8_t { Label, Button, List, DriveList };

@@ -1,6 +1,7 @@
 #include "ui/MainWindow.h"
 
 #include "ui/Commands.h"
+#include "ui/Fonts.h"
 
 #include <commctrl.h>
 #include <oleacc.h>
@@ -275,13 +276,7 @@ bool frmremover::OnCreate() {
 bool frmremover::Layout() {
     decltype(fonts_) fonts;
     for (std::size_t i = 0; i < fonts.size(); ++i) {
-        const layout::FontSpec& design = layout::kFonts[i];
-        LOGFONTW font = {};
-        font.lfHeight = -::MulDiv(design.hundredthsOfPoint, dpi_, 7200);
-        font.lfWeight = design.weight;
-        font.lfCharSet = DEFAULT_CHARSET;
-        font.lfQuality = CLEARTYPE_QUALITY;
-        ::lstrcpynW(font.lfFaceName, design.face, LF_FACESIZE);
+        const LOGFONTW font = LogFontOf(layout::kFonts[i], dpi_);
         fonts[i].reset(::CreateFontIndirectW(&font));
         if (!fonts[i]) {
             return false;

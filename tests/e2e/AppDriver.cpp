@@ -2,6 +2,7 @@
 
 #include "../wine/WineSupport.h"
 
+#include <commctrl.h>
 #include <oleacc.h>
 
 #include <filesystem>
@@ -193,6 +194,21 @@ void App::ChangeDpi(int dpi, const RECT& suggested) const {
     }
     ::VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
     Require(written, "WriteProcessMemory");
+}
+
+SIZE App::IdealSize(HWND button) const {
+    // The size comes back in the program's memory: lParam is its pointer there.
+    SIZE size = {};
+    void* remote =
+        ::VirtualAllocEx(process_, nullptr, sizeof size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    Require(remote != nullptr, "VirtualAllocEx");
+    const bool asked =
+        ::WriteProcessMemory(process_, remote, &size, sizeof size, nullptr) != FALSE &&
+        ::SendMessageW(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(remote)) != FALSE &&
+        ::ReadProcessMemory(process_, remote, &size, sizeof size, nullptr) != FALSE;
+    ::VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
+    Require(asked, "BCM_GETIDEALSIZE");
+    return size;
 }
 
 Accessible AccessibleOf(HWND control) {

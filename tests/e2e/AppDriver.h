@@ -35,6 +35,8 @@ public:
     void Press(std::initializer_list<WORD> keys) const; // held in order, released in reverse
     // Tells the window its monitor's DPI changed, as Windows does when it moves to another.
     void ChangeDpi(int dpi, const RECT& suggested) const;
+    // The size a button asks for to show its text in its own font, margins included.
+    SIZE IdealSize(HWND button) const;
     // Whether the process ended (with its exit code) within the timeout.
 
     bool WaitForExit(DWORD& exitCode) const;

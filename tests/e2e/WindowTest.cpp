@@ -2,10 +2,17 @@
 // process over the sandbox drives. The program's path is C:\tests\Quenlith.exe beside us.
 #include "../wine/WineSupport.h"
 #include "AppDriver.h"
+#include "ui/Fonts.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace quenlith::testing {
 namespace {
@@ -283,6 +290,79 @@ TEST(WindowScaling, TakesTheDpiOfItsMonitorAtOneHundredAndFiftyPercent) {
     const App app(kProgram);
     ASSERT_TRUE(dpi == 144 || dpi == 96) << dpi;
     ExpectDesign(app, dpi == 144 ? k150Percent : k100Percent);
+}
+
+// The substitute that QUENLITH_FONT_SUBSTITUTES ("face=substitute,...") gave the prefix for a
+// face, if any.
+std::wstring SubstituteOf(std::wstring_view face) {
+    const char* given = std::getenv("QUENLITH_FONT_SUBSTITUTES");
+    for (std::string_view rest = given != nullptr ? given : ""; !rest.empty();) {
+        const std::string_view pair = rest.substr(0, rest.find(','));
+        rest.remove_prefix(std::min(rest.size(), pair.size() + 1));
+        const std::string_view name = pair.substr(0, pair.find('='));
+        if (name.size() < pair.size() && std::wstring(name.begin(), name.end()) == face) {
+            return {pair.begin() + static_cast<std::ptrdiff_t>(name.size()) + 1, pair.end()};
+        }
+    }
+    return {};
+}
+
+// Each text is measured in the font the control got: a button measures its own (its ideal
+// size, margins included); a label's is measured here, from the design at that DPI by the
+// window's own LogFontOf, and resolves as the window's did: the log's rows are its height.
+TEST(WindowScaling, EveryLabelAndButtonShowsItsWholeTextOnOneLine) {
+    const App app(kProgram);
+    RECT frame = {};
+    ::GetWindowRect(app.window(), &frame);
+    const HDC screen = ::GetDC(nullptr);
+    for (const int dpi : {96, 144, 192}) {
+        app.ChangeDpi(dpi, frame);
+        for (const layout::ControlSpec& design : layout::kControls) {
+            const layout::FontSpec& fontSpec =
+                layout::kFonts[static_cast<std::size_t>(design.font)];
+            const LOGFONTW logFont = LogFontOf(fontSpec, dpi);
+            const HFONT font = ::CreateFontIndirectW(&logFont);
+            const HGDIOBJ previous = ::SelectObject(screen, font);
+            // The family of the font file GDI picked: a substitute keeps the asked-for face name.
+            alignas(OUTLINETEXTMETRICW) BYTE outline[1024] = {};
+            auto& metrics = *reinterpret_cast<OUTLINETEXTMETRICW*>(outline);
+            ASSERT_NE(::GetOutlineTextMetricsW(screen, sizeof outline, &metrics), 0U);
+            const std::wstring face(reinterpret_cast<const wchar_t*>(
+                outline + reinterpret_cast<std::uintptr_t>(metrics.otmpFamilyName)));
+            const HWND control = ::GetDlgItem(app.window(), static_cast<int>(design.id));
+            const std::wstring text = TextOf(control);
+            SIZE needs = {};
+            if (design.kind == layout::Kind::Button) {
+                needs = app.IdealSize(control);
+            } else if (design.kind == layout::Kind::Label) {
+                RECT extent = {};
+                ::DrawTextW(screen, text.c_str(), -1, &extent,
+                            DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+                needs = {extent.right, extent.bottom};
+            } else if (design.kind == layout::Kind::List) {
+                EXPECT_EQ(::SendMessageW(control, LB_GETITEMHEIGHT, 0, 0),
+                          metrics.otmTextMetrics.tmHeight);
+            }
+            ::SelectObject(screen, previous);
+            ::DeleteObject(font);
+            if (const std::wstring substitute = SubstituteOf(fontSpec.face); !substitute.empty()) {
+                EXPECT_EQ(face, substitute);
+            }
+            if (needs.cx == 0) {
+                continue; // the log and the drive list show no text of their own
+            }
+            RECT client = {};
+            ::GetClientRect(control, &client);
+            char shown[64] = {};
+            ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, shown, sizeof shown, nullptr,
+                                  nullptr);
+            std::printf("%3d DPI, %-12ls %s: needs %3ld x %2ld, has %3ld x %2ld\n", dpi,
+                        face.c_str(), shown, needs.cx, needs.cy, client.right, client.bottom);
+            EXPECT_LE(needs.cx, client.right) << text << " at " << dpi << " DPI";
+            EXPECT_LE(needs.cy, client.bottom) << text << " at " << dpi << " DPI";
+        }
+    }
+    ::ReleaseDC(nullptr, screen);
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #   QUENLITH_SEED         a script run as "SEED lay SANDBOX" once the drives are laid out, and
 #                         as "SEED clear SANDBOX" at the end, before the sandbox is removed
 #   QUENLITH_DPI          the system's DPI for the run, as one Windows session has one (96 unless given)
+#   QUENLITH_FONT_SUBSTITUTES  FACE=SUBSTITUTE,... set in the prefix's FontSubstitutes for the run
 #   QUENLITH_RESULTS      a folder that receives what the program left in c:\tests\results,
 #                         with every BMP picture turned into a PNG
 set -euo pipefail
@@ -25,6 +26,7 @@ give_to_tester "$sandbox"
 xvfb_pid=""
 finish() {
     [ -z "${QUENLITH_DPI:-}" ] || set_dpi 96
+    substitute_fonts delete
     as_tester "$wineserver" -k 2>/dev/null || true
     as_tester "$wineserver" -w 2>/dev/null || true
     [ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" clear "$sandbox"
@@ -61,6 +63,19 @@ set_dpi() {
     as_tester "$wine" reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
 }
 [ -z "${QUENLITH_DPI:-}" ] || set_dpi "$QUENLITH_DPI"
+substitute_fonts() {
+    local pair pairs
+    IFS=, read -ra pairs <<<"${QUENLITH_FONT_SUBSTITUTES:-}"
+    for pair in "${pairs[@]}"; do
+        if [ "$1" = add ]; then
+            as_tester "$wine" reg add "$substitutes" /v "${pair%%=*}" /d "${pair#*=}" /f
+        else
+            as_tester "$wine" reg delete "$substitutes" /v "${pair%%=*}" /f
+        fi >/dev/null 2>&1
+    done
+}
+substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+substitute_fonts add
 export QUENLITH_SANDBOX=$sandbox
 
 loader=$(loader_for "$program")

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../.."
 top=$PWD
 cache=${QUENLITH_CACHE:-/var/cache/quenlith}
 root=$cache/wine10-sid
-packages="wine wine64 xvfb imagemagick cmake e2fsprogs dosfstools mtools fusefat exfatprogs exfat-fuse ntfs-3g attr"
+packages="wine wine64 xvfb imagemagick fonts-dejavu-core cmake e2fsprogs dosfstools mtools fusefat exfatprogs exfat-fuse ntfs-3g attr"
 
 # The Debian mirror that this machine's apt already uses (deb822 sources, else the one-line
 # format), so that the root comes from wherever apt works here.
