@@ -124,7 +124,7 @@ lay)
         mountpoint -q "$sandbox/r"
         made fuse
     else
-        lacks fuse "no FUSE device, no right to mount, or no python3-fusepy (Debian unstable has none)"
+        lacks fuse "no FUSE device, no right to mount, or no python3-fusepy"
     fi
     if has_fuse && [ -e /dev/loop-control ]; then
         lay_media

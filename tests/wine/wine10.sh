@@ -9,7 +9,7 @@ cd "$(dirname "$0")/../.."
 top=$PWD
 cache=${QUENLITH_CACHE:-/var/cache/quenlith}
 root=$cache/wine10-sid
-packages="wine wine64 xvfb imagemagick fonts-dejavu-core cmake e2fsprogs dosfstools mtools fusefat exfatprogs exfat-fuse ntfs-3g attr"
+packages="wine wine64 xvfb imagemagick fonts-dejavu-core cmake e2fsprogs python3 libfuse2t64 dosfstools mtools fusefat exfatprogs exfat-fuse ntfs-3g attr"
 
 # The Debian mirror that this machine's apt already uses (deb822 sources, else the one-line
 # format), so that the root comes from wherever apt works here.
@@ -47,6 +47,9 @@ make_root() {
     mv "$fresh" "$root"
 }
 [ "$(cat "$root/quenlith-packages" 2>/dev/null)" = "$packages" ] || make_root
+# The pass-through FUSE drive's binding: Debian unstable has dropped python3-fusepy, a single
+# module over libfuse 2, so the one that setup installed here serves there too.
+cp /usr/lib/python3/dist-packages/fusepy.py "$root/usr/lib/python3/dist-packages/"
 
 # The ordinary user the Windows suites run Wine as, by the same ids as on this machine.
 for database in passwd group; do
