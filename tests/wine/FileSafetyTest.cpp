@@ -80,12 +80,12 @@ void** ImportSlot(const char* function) {
         auto name = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
         auto slot = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
         for (; name->u1.AddressOfData != 0; ++name, ++slot) {
-            if (!IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) &&
-                std::strcmp(
-                    reinterpret_cast<const char*>(
-                        reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)
-                            ->Name),
-                    function) == 0) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) {
+                continue;
+            }
+            const auto& byName =
+                *reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(byName.Name), function) == 0) {
                 return reinterpret_cast<void**>(const_cast<IMAGE_THUNK_DATA*>(slot));
             }
         }
