@@ -180,35 +180,45 @@ void App::Press(std::initializer_list<WORD> keys) const {
             "SendInput");
 }
 
-void App::ChangeDpi(int dpi, const RECT& suggested) const {
-    // The rectangle must lie in the program's memory: lParam is its pointer there.
-    void* remote = ::VirtualAllocEx(process_, nullptr, sizeof suggested, MEM_COMMIT | MEM_RESERVE,
-                                    PAGE_READWRITE);
-    Require(remote != nullptr, "VirtualAllocEx");
-    const bool written =
-        ::WriteProcessMemory(process_, remote, &suggested, sizeof suggested, nullptr) != FALSE;
-    if (written) {
-        const auto both = static_cast<WORD>(dpi);
-        ::SendMessageW(window_, WM_DPICHANGED, MAKEWPARAM(both, both),
-                       reinterpret_cast<LPARAM>(remote));
+// A value copied into the program's memory for a message whose lParam points there, and read
+// back from it; freed when it goes.
+template <typename Value> class InProgram {
+public:
+    InProgram(HANDLE process, const Value& value)
+        : process_(process), address_(::VirtualAllocEx(process, nullptr, sizeof value,
+                                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)) {
+        Require(address_ != nullptr &&
+                    ::WriteProcessMemory(process, address_, &value, sizeof value, nullptr),
+                "copying into the program");
     }
-    ::VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
-    Require(written, "WriteProcessMemory");
+    ~InProgram() { ::VirtualFreeEx(process_, address_, 0, MEM_RELEASE); }
+    InProgram(const InProgram&) = delete;
+    InProgram& operator=(const InProgram&) = delete;
+
+    LPARAM address() const { return reinterpret_cast<LPARAM>(address_); }
+    Value Read() const {
+        Value value = {};
+        Require(::ReadProcessMemory(process_, address_, &value, sizeof value, nullptr),
+                "reading from the program");
+        return value;
+    }
+
+private:
+    HANDLE process_;
+    void* address_;
+};
+
+void App::ChangeDpi(int dpi, const RECT& suggested) const {
+    const InProgram<RECT> rect(process_, suggested);
+    const auto both = static_cast<WORD>(dpi);
+    ::SendMessageW(window_, WM_DPICHANGED, MAKEWPARAM(both, both), rect.address());
 }
 
 SIZE App::IdealSize(HWND button) const {
-    // The size comes back in the program's memory: lParam is its pointer there.
-    SIZE size = {};
-    void* remote =
-        ::VirtualAllocEx(process_, nullptr, sizeof size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    Require(remote != nullptr, "VirtualAllocEx");
-    const bool asked =
-        ::WriteProcessMemory(process_, remote, &size, sizeof size, nullptr) != FALSE &&
-        ::SendMessageW(button, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(remote)) != FALSE &&
-        ::ReadProcessMemory(process_, remote, &size, sizeof size, nullptr) != FALSE;
-    ::VirtualFreeEx(process_, remote, 0, MEM_RELEASE);
-    Require(asked, "BCM_GETIDEALSIZE");
-    return size;
+    const InProgram<SIZE> size(process_, SIZE{});
+    Require(::SendMessageW(button, BCM_GETIDEALSIZE, 0, size.address()) != FALSE,
+            "BCM_GETIDEALSIZE");
+    return size.Read();
 }
 
 Accessible AccessibleOf(HWND control) {

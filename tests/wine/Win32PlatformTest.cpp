@@ -1,19 +1,13 @@
-#include "WineSupport.h"
+#include "SandboxScanTest.h"
 #include "scan/DriveProbe.h"
-
-#include <gtest/gtest.h>
 
 namespace quenlith::testing {
 namespace {
 
 const std::wstring kTarget = L"d:\\autorun.inf";
 
-class Win32PlatformTest : public ::testing::Test {
+class Win32PlatformTest : public SandboxScanTest {
 protected:
-    void SetUp() override {
-        ClearSandboxTargets();
-        Require(::SetCurrentDirectoryW(L"C:\\tests") != FALSE, "SetCurrentDirectoryW");
-    }
     DWORD ErrorOf(auto&& call) {
         try {
             call();
@@ -23,9 +17,6 @@ protected:
         ADD_FAILURE() << "no PlatformError";
         return 0;
     }
-    ComApartment apartment;
-    HiddenControls controls;
-    Win32Platform platform{controls.get()};
 };
 
 TEST_F(Win32PlatformTest, ResetsAWellHiddenFileToNormal) {
@@ -92,8 +83,9 @@ TEST_F(Win32PlatformTest, TheDeleteProbeAnswersAsEachWineIsKnownTo) {
     const auto version = reinterpret_cast<Version*>(reinterpret_cast<void*>(
         ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
     ASSERT_NE(version, nullptr) << "not run under Wine";
-    const std::string major = std::string(version()).substr(0, std::string(version()).find('.'));
-    ASSERT_TRUE(major == "8" || major == "10") << "no known answer for Wine " << version();
+    const std::string wine = version();
+    const std::string major = wine.substr(0, wine.find('.'));
+    ASSERT_TRUE(major == "8" || major == "10") << "no known answer for Wine " << wine;
     EXPECT_EQ(TakesPosixDelete(), major == "10");
 }
 

@@ -23,6 +23,22 @@ program=$1
 shift
 sandbox=$(mktemp -d "${TMPDIR:-/tmp}/quenlith-drives.XXXXXX")
 give_to_tester "$sandbox"
+# The session's DPI, and the prefix's FontSubstitutes, set for the run and undone after it.
+set_dpi() {
+    as_tester "$wine" reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
+substitute_fonts() {
+    local pair pairs
+    IFS=, read -ra pairs <<<"${QUENLITH_FONT_SUBSTITUTES:-}"
+    for pair in "${pairs[@]}"; do
+        if [ "$1" = add ]; then
+            as_tester "$wine" reg add "$substitutes" /v "${pair%%=*}" /d "${pair#*=}" /f
+        else
+            as_tester "$wine" reg delete "$substitutes" /v "${pair%%=*}" /f
+        fi >/dev/null 2>&1
+    done
+}
 xvfb_pid=""
 finish() {
     [ -z "${QUENLITH_DPI:-}" ] || set_dpi 96
@@ -59,22 +75,7 @@ done
 [ -e "$devices/h:" ] || ln -s "$sandbox/no-medium" "$devices/h:"
 # What Windows programs cannot make under Wine (symbolic links, say) a seed script can.
 [ -z "${QUENLITH_SEED:-}" ] || "$QUENLITH_SEED" lay "$sandbox"
-set_dpi() {
-    as_tester "$wine" reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-}
 [ -z "${QUENLITH_DPI:-}" ] || set_dpi "$QUENLITH_DPI"
-substitute_fonts() {
-    local pair pairs
-    IFS=, read -ra pairs <<<"${QUENLITH_FONT_SUBSTITUTES:-}"
-    for pair in "${pairs[@]}"; do
-        if [ "$1" = add ]; then
-            as_tester "$wine" reg add "$substitutes" /v "${pair%%=*}" /d "${pair#*=}" /f
-        else
-            as_tester "$wine" reg delete "$substitutes" /v "${pair%%=*}" /f
-        fi >/dev/null 2>&1
-    done
-}
-substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'
 substitute_fonts add
 export QUENLITH_SANDBOX=$sandbox
 
