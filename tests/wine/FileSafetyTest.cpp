@@ -1,7 +1,8 @@
 // Run over drives that seed-links.sh laid out: autorun.inf names that are links, a hard link,
 // an immutable file and a read-only mount. Two scans, then each case checks its own drive:
 // nothing but the root autorun.inf may change, and the log says only what really happened.
-// With QUENLITH_UNNAMED_DRIVES set, the drives name their files as Windows' unnamed drives do.
+// A short 8.3 name is made as Windows makes it; with QUENLITH_UNNAMED_DRIVES set, the drives
+// name their files as Windows' unnamed drives do.
 #include "WineSupport.h"
 #include "scan/ScanRun.h"
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwctype>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -42,10 +44,60 @@ constexpr UnnamedDrive kUnnamedDrives[] = {
     {L'u', ERROR_UNRECOGNIZED_VOLUME}, {L'c', ERROR_ACCESS_DENIED},
     {L'e', ERROR_ACCESS_DENIED},       {L'w', ERROR_ACCESS_DENIED},
     {L'y', ERROR_ACCESS_DENIED},       {L'z', ERROR_ACCESS_DENIED},
+    {L'b', ERROR_ACCESS_DENIED},
 };
 
+// A hidden, read-only notes.txt whose short 8.3 name is AUTORUN.INF (SetFileShortNameW, or a
+// worm writing the FAT entry itself): Windows opens and lists notes.txt for x:\autorun.inf,
+// names the handle notes.txt when asked for its normalized name, and x:\autorun.inf, the name
+// as opened, when asked for that. Wine makes no such name, so it is made to answer so here.
+// a: names its folder; b: answers no normalized name, as an SMB home drive does.
+constexpr std::array kShortNamed = {L"a:", L"b:"};
+
+using CreateFileFunction = HANDLE WINAPI(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                         HANDLE);
+using FindFirstFileFunction = HANDLE WINAPI(LPCWSTR, LPWIN32_FIND_DATAW);
 using FinalPathName = DWORD WINAPI(HANDLE, LPWSTR, DWORD, DWORD);
+CreateFileFunction* wineCreateFile = nullptr;
+FindFirstFileFunction* wineFindFirstFile = nullptr;
 FinalPathName* wineFinalPathName = nullptr;
+bool unnamedDrives = false;
+std::map<HANDLE, std::wstring> openedByShortName;
+
+// The file that path reaches by its short name; none where it names no such file.
+std::optional<std::wstring> LongNameOf(LPCWSTR path) {
+    for (const std::wstring drive : kShortNamed) {
+        if (::_wcsicmp(path, (drive + L"\\autorun.inf").c_str()) == 0) {
+            return drive + L"\\notes.txt";
+        }
+    }
+    return std::nullopt;
+}
+
+HANDLE WINAPI CreateFileAsWindows(LPCWSTR path, DWORD access, DWORD share,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                  HANDLE model) {
+    const std::optional<std::wstring> longName = LongNameOf(path);
+    const HANDLE file = wineCreateFile(longName ? longName->c_str() : path, access, share, security,
+                                       disposition, flags, model);
+    if (file != INVALID_HANDLE_VALUE) {
+        if (longName) {
+            openedByShortName[file] = path;
+        } else {
+            openedByShortName.erase(file); // a handle value used again
+        }
+    }
+    return file;
+}
+
+HANDLE WINAPI FindFirstFileAsWindows(LPCWSTR path, LPWIN32_FIND_DATAW data) {
+    const std::optional<std::wstring> longName = LongNameOf(path);
+    const HANDLE find = wineFindFirstFile(longName ? longName->c_str() : path, data);
+    if (longName && find != INVALID_HANDLE_VALUE) {
+        ::lstrcpynW(data->cAlternateFileName, L"AUTORUN.INF", 14);
+    }
+    return find;
+}
 
 bool Refuses(const UnnamedDrive& drive, DWORD flags) {
     if (drive.error == ERROR_ACCESS_DENIED) {
@@ -57,13 +109,23 @@ bool Refuses(const UnnamedDrive& drive, DWORD flags) {
 
 DWORD WINAPI FinalPathNameAsWindows(HANDLE file, LPWSTR buffer, DWORD size, DWORD flags) {
     wchar_t name[MAX_PATH] = {}; // \\?\D:\... where Wine puts the handle on a drive
-    if (wineFinalPathName(file, name, MAX_PATH, VOLUME_NAME_DOS) > 6 && name[5] == L':') {
+    if (unnamedDrives && wineFinalPathName(file, name, MAX_PATH, VOLUME_NAME_DOS) > 6 &&
+        name[5] == L':') {
         for (const UnnamedDrive& drive : kUnnamedDrives) {
             if (drive.letter == std::towlower(name[4]) && Refuses(drive, flags)) {
                 ::SetLastError(drive.error);
                 return 0;
             }
         }
+    }
+    const auto opened = openedByShortName.find(file);
+    if (flags == (FILE_NAME_OPENED | VOLUME_NAME_DOS) && opened != openedByShortName.end()) {
+        const std::wstring asOpened = L"\\\\?\\" + opened->second;
+        if (size <= asOpened.size()) {
+            return static_cast<DWORD>(asOpened.size() + 1);
+        }
+        ::lstrcpynW(buffer, asOpened.c_str(), static_cast<int>(size));
+        return static_cast<DWORD>(asOpened.size());
     }
     return wineFinalPathName(file, buffer, size, flags);
 }
@@ -93,18 +155,21 @@ void** ImportSlot(const char* function) {
     return nullptr;
 }
 
-// While it lives, this program's calls of GetFinalPathNameByHandleW (the code under test is
-// linked into it) answer as Windows does on the unnamed drives.
-class UnnamedDrives {
+// While it lives, this program's own calls of one function (the code under test is linked into
+// it) go to a stand-in, which reaches Wine's own through original.
+class StandIn {
 public:
-    UnnamedDrives() : slot_(ImportSlot("GetFinalPathNameByHandleW")) {
-        Require(slot_ != nullptr, "finding the import of GetFinalPathNameByHandleW");
-        wineFinalPathName = reinterpret_cast<FinalPathName*>(*slot_);
-        Swap(reinterpret_cast<void*>(FinalPathNameAsWindows));
+    template <typename Function>
+    StandIn(const char* function, Function* standIn, Function*& original)
+        : slot_(ImportSlot(function)) {
+        Require(slot_ != nullptr, function);
+        saved_ = *slot_;
+        original = reinterpret_cast<Function*>(saved_);
+        Swap(reinterpret_cast<void*>(standIn));
     }
-    ~UnnamedDrives() { Swap(reinterpret_cast<void*>(wineFinalPathName)); }
-    UnnamedDrives(const UnnamedDrives&) = delete;
-    UnnamedDrives& operator=(const UnnamedDrives&) = delete;
+    ~StandIn() { Swap(saved_); }
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
 
 private:
     void Swap(void* function) {
@@ -115,6 +180,14 @@ private:
         ::VirtualProtect(slot_, sizeof *slot_, protection, &protection);
     }
     void** slot_;
+    void* saved_ = nullptr;
+};
+
+// Windows' answers where Wine's differ, while it lives.
+struct AsWindows {
+    StandIn createFile{"CreateFileW", CreateFileAsWindows, wineCreateFile};
+    StandIn findFirstFile{"FindFirstFileW", FindFirstFileAsWindows, wineFindFirstFile};
+    StandIn finalPathName{"GetFinalPathNameByHandleW", FinalPathNameAsWindows, wineFinalPathName};
 };
 
 class FileSafetyTest : public ::testing::Test {
@@ -130,16 +203,21 @@ protected:
         for (const wchar_t* flagged : kFlaggedMedia) {
             shownBefore_.push_back(AttributesOf(std::wstring(flagged) + L"\\autorun.inf"));
         }
+        for (const std::wstring drive : kShortNamed) {
+            SetAttributes(drive + L"\\notes.txt", kWellHidden);
+            Require((AttributesOf(drive + L"\\notes.txt") & kWellHidden) == kWellHidden,
+                    "the attributes of notes.txt to read back");
+        }
         CreateFileWith(L"c:\\autorun.inf", kWellHidden);
-        std::optional<UnnamedDrives> unnamed;
-        if (std::getenv("QUENLITH_UNNAMED_DRIVES") != nullptr) {
-            unnamed.emplace();
+        unnamedDrives = std::getenv("QUENLITH_UNNAMED_DRIVES") != nullptr;
+        if (unnamedDrives) {
             for (const UnnamedDrive& drive : kUnnamedDrives) {
                 std::printf("%lc: answers as a drive with no %s name: error %lu\n", drive.letter,
                             drive.error == ERROR_ACCESS_DENIED ? "normalized" : "DOS or GUID",
                             drive.error);
             }
         }
+        const AsWindows asWindows;
         const ComApartment apartment;
         const HiddenControls controls;
         Win32Platform platform{controls.get()};
@@ -276,6 +354,15 @@ TEST_F(FileSafetyTest, AFileTheSystemWillNotUnlinkIsNeverReportedDeleted) {
     }
     if (checked == 0) {
         GTEST_SKIP() << "no file the system keeps could be made here";
+    }
+}
+
+TEST_F(FileSafetyTest, AFileReachedByItsShortNameIsOnlyFound) {
+    // The search matches the short name, so notes.txt is found; nothing proves it autorun.inf.
+    for (const std::wstring drive : kShortNamed) {
+        EXPECT_EQ(LinesAbout(drive), kFoundTwice) << drive;
+        EXPECT_EQ(FirstLine(drive + L"\\notes.txt"), "keep me") << drive;
+        EXPECT_EQ(AttributesOf(drive + L"\\notes.txt") & kWellHidden, kWellHidden) << drive;
     }
 }
 

@@ -12,6 +12,7 @@
 #                                s: t: u: FAT32, v: w: exFAT, x: y: NTFS (lay_media below)
 #                                z: a hard link of outside/unsearched.txt in a root the user
 #                                   may read but not search
+#                                a: b: a notes.txt that the test gives the short name AUTORUN.INF
 #   seed-links.sh clear SANDBOX  undoes what rm -rf cannot (the immutable flags, the mount)
 # Everything belongs to the sandbox's owner, the user Wine runs as, except where said.
 # Some fixtures need more than that user has. Each is made, and outside/made-NAME says so, or
@@ -83,6 +84,7 @@ lay)
     done
     echo "keep me" >"$sandbox/e/sub/autorun.inf"
     echo "keep me" >"$sandbox/i/folder/keep.txt"
+    for drive in a b; do echo "keep me" >"$sandbox/$drive/notes.txt"; done
     chmod 0444 "$outside/autorun.inf" "$outside/notes.txt"
     ln -s "$outside/autorun.inf" "$sandbox/d/autorun.inf"
     ln -s "$sandbox/e/sub/autorun.inf" "$sandbox/e/autorun.inf"
