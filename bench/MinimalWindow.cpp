@@ -4,9 +4,12 @@
 //   dlls            load ole32, oleaut32 and comctl32
 //   com             join a COM apartment
 //   commoncontrols  initialise Common Controls 6
-//   controls        eight controls like Quenlith's, with three fonts like its own
+//   controls        Quenlith's eight controls with their texts, where its design puts them, in
+//                   its three fonts made as it makes them
 #include "platform/Win32.h"
+#include "ui/Fonts.h"
 
+#include <array>
 #include <commctrl.h>
 #include <objbase.h>
 #include <string>
@@ -27,21 +30,26 @@ template <typename Function> Function* Find(const wchar_t* dll, const char* name
 }
 
 void AddControls(HWND window, HINSTANCE instance) {
-    constexpr const wchar_t* kClasses[] = {L"STATIC",  L"STATIC",   L"BUTTON", L"BUTTON",
-                                           L"LISTBOX", L"COMBOBOX", L"BUTTON", L"STATIC"};
-    constexpr const wchar_t* kFaces[] = {L"MS Reference Sans Serif", L"MS Reference Serif",
-                                         L"MS Serif"};
-    int top = 0;
-    for (const wchar_t* name : kClasses) {
-        const HWND control = ::CreateWindowExW(0, name, L"Control", WS_CHILD | WS_VISIBLE, 8, top,
-                                               120, 20, window, nullptr, instance, nullptr);
-        LOGFONTW font = {};
-        font.lfHeight = -12;
-        font.lfCharSet = DEFAULT_CHARSET;
-        ::lstrcpynW(font.lfFaceName, kFaces[top / 20 % 3], LF_FACESIZE);
-        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(::CreateFontIndirectW(&font)),
+    namespace layout = quenlith::layout;
+    const auto dpiForWindow = Find<UINT WINAPI(HWND)>(L"user32.dll", "GetDpiForWindow");
+    const int dpi = dpiForWindow != nullptr ? static_cast<int>(dpiForWindow(window)) : 96;
+    std::array<HFONT, layout::kFonts.size()> fonts = {};
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
+        const LOGFONTW font = quenlith::LogFontOf(layout::kFonts[i], dpi);
+        fonts[i] = ::CreateFontIndirectW(&font);
+    }
+    // Indexed by Kind.
+    constexpr const wchar_t* kClasses[] = {L"STATIC", L"BUTTON", L"LISTBOX", L"COMBOBOX"};
+    const auto pixels = [dpi](int twips) { return ::MulDiv(twips, dpi, layout::kTwipsPerInch); };
+    for (const layout::ControlSpec& design : layout::kControls) {
+        const DWORD visible = design.kind == layout::Kind::DriveList ? 0 : WS_VISIBLE;
+        const HWND control = ::CreateWindowExW(
+            0, kClasses[static_cast<std::size_t>(design.kind)], design.text, WS_CHILD | visible,
+            pixels(design.left), pixels(design.top), pixels(design.width), pixels(design.height),
+            window, nullptr, instance, nullptr);
+        ::SendMessageW(control, WM_SETFONT,
+                       reinterpret_cast<WPARAM>(fonts[static_cast<std::size_t>(design.font)]),
                        FALSE);
-        top += 20;
     }
 }
 
