@@ -15,8 +15,8 @@ constexpr std::wstring_view kLogHeader = L"LOG:";
 constexpr std::wstring_view kAboutText =
     L"Quenlith 1.00 by The Quenlith Authors. With one press of Scan & Remove it deletes the "
     L"file autorun.inf from the root folder of every drive that is present and ready, hard "
-    L"disks and USB sticks alike, so that no drive starts a program of its own when it is "
-    L"opened, and it lists what it found and deleted. "
+    L"disks and USB sticks alike, so that no drive carries it on to a computer that may still "
+    L"start the program it names, and it lists what it found and deleted. "
     L"\u00A9\u00A02026 The Quenlith Authors. Free software under the MIT License: use it, "
     L"copy it, change it and pass it on.";
 
