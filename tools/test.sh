@@ -18,14 +18,24 @@ tests/product/check-exe.sh build/win32/Quenlith.exe
 tests/product/reproducible.sh
 
 # The i686 suites (their window tests drive the product itself) need a kernel that runs 32-bit
-# code: Wine 8 runs them in 32-bit Linux processes, Wine 10 in 32-bit mode of 64-bit ones.
-builds=(build/win64)
-if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-    builds+=(build/win32-tests)
+# code: Wine 8 runs them in 32-bit Linux processes, with its own 32-bit loader, and Wine 10 in
+# 32-bit mode of 64-bit ones. What cannot run here is named at the end.
+wine8=(build/win64)
+wine10=(build/win64)
+not_run=()
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    not_run+=("the i686 suites, as this machine's kernel runs no 32-bit code")
+elif [ ! -x /usr/lib/wine/wine ]; then
+    wine10+=(build/win32-tests)
+    not_run+=("the i686 suites under Wine 8, as wine32:i386 is not installed (the set-up said why)")
 else
-    echo "NOTE: this machine's kernel runs no 32-bit code; the i686 suites are built, not run."
+    wine8+=(build/win32-tests)
+    wine10+=(build/win32-tests)
 fi
-for build in "${builds[@]}"; do
+for build in "${wine8[@]}"; do
     ctest --test-dir "$build" --output-on-failure # Wine 8
 done
-tests/wine/wine10.sh "${builds[@]}"
+tests/wine/wine10.sh "${wine10[@]}"
+for reason in "${not_run[@]}"; do
+    echo "Built, not run: $reason."
+done
