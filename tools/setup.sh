@@ -12,7 +12,7 @@ packages=(
     g++-mingw-w64-i686-win32                                   # the product
     g++-mingw-w64-i686-posix                                   # its i686 test programs
     binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-    libc6-i386                                                 # tells whether the kernel runs 32-bit code
+    libc6-i386                                                 # whether the kernel runs i686 code
     wine64                                                     # Wine 8 for x86_64 programs
     debootstrap                                                # Wine 10's root
     xvfb imagemagick e2fsprogs python3-fusepy                  # window tests, pictures, chattr, FUSE
@@ -53,7 +53,8 @@ for try in 1 2 3; do
         echo "setup: apt-get update failed ($(first_error)); trying again in 30 s" >&2
         sleep 30
     else
-        echo "setup: apt-get update failed three times ($(first_error)); going on with the package lists apt has" >&2
+        echo "setup: apt-get update failed three times ($(first_error));" \
+            "going on with the package lists apt has" >&2
         lists=" with the package lists it has"
     fi
 done
@@ -62,5 +63,6 @@ apt_install() {
 }
 [ ${#missing[@]} -eq 0 ] || apt_install "${missing[@]}"
 if [ -n "$optional" ] && ! apt_install "$optional" >"$apt_says" 2>&1; then
-    echo "setup: $optional not installed (apt$lists: $(first_error)); the i686 suites under Wine 8 need it: try again later" >&2
+    echo "setup: $optional not installed (apt$lists: $(first_error));" \
+        "the i686 suites under Wine 8 need it: try again later" >&2
 fi
