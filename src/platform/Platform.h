@@ -28,7 +28,7 @@ private:
 };
 
 // File attribute bits, with the values of the classic attribute constants.
-enum class FileAttribute : std::uint16_t {
+enum class FileAttribute : std::uint8_t {
     Normal = 0,
     ReadOnly = 0x01,
     Hidden = 0x02,
@@ -39,12 +39,13 @@ enum class FileAttribute : std::uint16_t {
 };
 
 constexpr FileAttribute operator|(FileAttribute a, FileAttribute b) {
-    return static_cast<FileAttribute>(static_cast<std::uint16_t>(a) |
-                                      static_cast<std::uint16_t>(b));
+    // A set of flags is a value of the underlying type, which a fixed-type enum holds whole.
+    // NOLINTNEXTLINE(clang-analyzer-optin.core.EnumCastOutOfRange)
+    return static_cast<FileAttribute>(static_cast<std::uint8_t>(a) | static_cast<std::uint8_t>(b));
 }
 
 constexpr bool HasAny(FileAttribute set, FileAttribute bits) {
-    return (static_cast<std::uint16_t>(set) & static_cast<std::uint16_t>(bits)) != 0;
+    return (static_cast<std::uint8_t>(set) & static_cast<std::uint8_t>(bits)) != 0;
 }
 
 // The classic directory search rule: read-only and archive files always match; hidden, system
@@ -56,9 +57,8 @@ constexpr bool MatchesMask(FileAttribute attributes, FileAttribute mask) {
     }
     constexpr FileAttribute askedFor =
         FileAttribute::Hidden | FileAttribute::System | FileAttribute::Directory;
-    const auto extra =
-        static_cast<std::uint16_t>(attributes) & static_cast<std::uint16_t>(askedFor);
-    return (extra & ~static_cast<std::uint16_t>(mask)) == 0;
+    const auto extra = static_cast<std::uint8_t>(attributes) & static_cast<std::uint8_t>(askedFor);
+    return (extra & ~static_cast<std::uint8_t>(mask)) == 0;
 }
 
 // An object of the automation service; destroying it releases it.
@@ -76,7 +76,7 @@ constexpr bool IsTrue(const Value& value) {
     return flag != nullptr && *flag;
 }
 
-enum class MessageBoxStyle : std::uint32_t { OkOnly = 0 };
+enum class MessageBoxStyle : std::uint8_t { OkOnly = 0 };
 
 // Each operation either does what it says or throws PlatformError.
 class Platform {

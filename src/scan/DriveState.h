@@ -4,7 +4,8 @@
 
 namespace quenlith {
 
-enum class DriveState : std::int16_t {
+// The probe's answer is a 16-bit signed value, as the scan run compares it.
+enum class DriveState : std::int16_t { // NOLINT(performance-enum-size)
     DriveAbsent = 0,
     DriveNotReady = 1,
     DriveReady = 2,

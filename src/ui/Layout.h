@@ -35,8 +35,9 @@ constexpr std::array<FontSpec, 3> kFonts = {{
 enum class Kind : std::uint8_t { Label, Button, List, DriveList };
 enum class Align : std::uint8_t { Left, Center };
 
-// Control identifiers double as WM_COMMAND ids.
-enum class Control : std::uint16_t {
+// Control identifiers double as WM_COMMAND ids, which are 16 bits: a narrower type would wrap
+// another id onto one of ours.
+enum class Control : std::uint16_t { // NOLINT(performance-enum-size)
     Label1 = 101,
     Label2,
     cmdscan,

@@ -68,8 +68,10 @@ int SystemDpi() {
 
 // What Windows 10 and later add for windows aware of each monitor's DPI; absent on Windows 7.
 template <typename Function> Function* User32(const char* name) {
+    // Function pointers convert to one another, never through an object pointer; void (*)() is
+    // the type that stands for any function.
     return reinterpret_cast<Function*>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
+        reinterpret_cast<void (*)()>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), name)));
 }
 
 // The DPI of the monitor the window is on, where Windows tells it; else the system's.
@@ -325,8 +327,10 @@ void frmremover::Place(const RECT& frame) {
 }
 
 void frmremover::OnCommand(Control id) {
-    if (busy_) {
-        return; // one command at a time: while one runs, only messages sent from elsewhere come
+    // One command at a time (while one runs, only messages sent from elsewhere come), and none
+    // before the window has made its platform.
+    if (busy_ || !platform_) {
+        return;
     }
     {
         const Flag busy(busy_);
