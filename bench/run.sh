@@ -4,9 +4,12 @@
 # Runs under Wine 8 (the x86_64 build) in a throwaway prefix with sandbox drives, like the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The rest runs in the Debian 12 root (tools/root.sh), with its toolchain and Wine 8.
+if [ -z "${QUENLITH_ROOT:-}" ]; then
+    tools/setup.sh
+    exec tools/root.sh debian12 bench/run.sh "$@"
+fi
 repetitions=${1:-30}
-
-tools/setup.sh
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$(nproc)" --target Quenlith Bench MinimalWindow >/dev/null
 cmake --preset win32 >/dev/null

@@ -6,8 +6,11 @@
 # on a private Xvfb display, presses Scan & Remove itself, prints the log and saves a picture.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-tools/setup.sh
+# The rest runs in the Debian 12 root (tools/root.sh), with its toolchain and Wine 8.
+if [ -z "${QUENLITH_ROOT:-}" ]; then
+    tools/setup.sh
+    exec tools/root.sh debian12 tools/demo.sh "$@"
+fi
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$(nproc)" --target Quenlith app_driver >/dev/null
 
