@@ -83,7 +83,7 @@ make_root() {
     remove "$fresh"
     mkdir -p "$cache"
     log=$cache/$name.log # what the last making said, kept for a person to read
-    echo "Making the $name root in $root (once, a few minutes)..."
+    echo "Making the $name root in $root (once, a few minutes)..." >&2
     debootstrap --variant=minbase "$suite" "$fresh" "$mirror" >"$log" 2>&1 ||
         cannot "debootstrap: $(grep -m 1 '^E: ' "$log" || tail -n 1 "$log")"
     # A mirror's copy may be older than its release file's validity; the packages are checked
