@@ -140,7 +140,12 @@ trap leave EXIT
 mount_in -t proc proc "$root/proc"
 mount_in --rbind /dev "$root/dev"
 mount --make-rslave "$root/dev"
-# The checkout at its own path, which the test user reaches whatever folder holds it here.
+# The checkout at its own path, which the test user reaches whatever folder holds it here;
+# never through a link of the root's own (/var/run leads to this machine's /run).
+if [ "$(realpath -m "$root$top")" != "$(realpath "$root")$top" ]; then
+    echo "root.sh: $top lies behind a link inside the $name root; clone it elsewhere" >&2
+    exit 1
+fi
 mkdir -p "$root$top"
 folder=$top
 while [ "$folder" != / ]; do
