@@ -7,10 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The rest runs in the Debian 12 root (tools/root.sh), with its toolchain and Wine 8.
-if [ -z "${QUENLITH_ROOT:-}" ]; then
-    tools/setup.sh
-    exec tools/root.sh debian12 tools/demo.sh "$@"
-fi
+[ -n "${QUENLITH_ROOT:-}" ] || exec tools/root.sh debian12 tools/demo.sh "$@"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$(nproc)" --target Quenlith app_driver >/dev/null
 

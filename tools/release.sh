@@ -6,10 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 # The rest runs in the Debian 12 root (tools/root.sh), whose toolchain gives the published
 # bytes on any host.
-if [ -z "${QUENLITH_ROOT:-}" ]; then
-    tools/setup.sh
-    exec tools/root.sh debian12 tools/release.sh "$@"
-fi
+[ -n "${QUENLITH_ROOT:-}" ] || exec tools/root.sh debian12 tools/release.sh "$@"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 --target Quenlith >/dev/null
 tests/product/check-exe.sh build/win32/Quenlith.exe >/dev/null

@@ -15,6 +15,7 @@ set -euo pipefail
 here=$PWD
 cd "$(dirname "$0")/.."
 top=$PWD
+tools/setup.sh # debootstrap, and the test user
 name=${1:?usage: root.sh debian12|wine10 [COMMAND [ARG...]]}
 shift
 cache=${QUENLITH_CACHE:-/var/cache/quenlith}
