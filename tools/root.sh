@@ -5,25 +5,101 @@
 #             cmake, Wine 8 (wine64 and wine32), Xvfb, the media and FUSE tools, zip
 #   wine10    Debian unstable: Wine 10, whose new WoW64 runs 32-bit programs inside a 64-bit
 #             process, as Windows does, and what its suites use
-# Each is made once (a few minutes, 2.5 to 4 GB) in QUENLITH_CACHE (/var/cache/quenlith), made
-# aside and moved in place when complete, and made again when its package list changes.
+# Each is made once by mmdebstrap (a few minutes, 2 to 3 GB) in QUENLITH_CACHE
+# (/var/cache/quenlith), made aside and moved in place when complete, and made again when its
+# package list changes.
 #   root.sh NAME [COMMAND [ARG...]]   runs COMMAND (a shell without one) in the root, from the
 #                                     same folder as here: the checkout is bound at its own path
-# Where a root cannot be made, it says why in one line (apt's reason) and exits 75.
+#   root.sh --remove                  removes the roots once no run is in them
+# Every mount a run makes lives in a mount namespace of its own and goes with its last process,
+# however it ends: none reaches this machine's own table. A lock per root lets runs share it and
+# lets one make it alone. Where the mirror refuses a root today, it says why in one line and
+# exits 75; any other failure exits with its own message.
 set -euo pipefail
-[ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@"
+if [ "$(id -u)" -ne 0 ]; then
+    keep=$(env | sed -n 's/^\(QUENLITH_[A-Z_0-9]*\|CI\|DISPLAY\|XAUTHORITY\|TERM\)=.*/\1/p' | paste -sd, -)
+    exec sudo ${keep:+"--preserve-env=$keep"} "$0" "$@"
+fi
+# The marker holds the id of the namespace made for this run, so no inherited value passes.
+if [ "${QUENLITH_MOUNT_NAMESPACE:-}" != "$(readlink /proc/self/ns/mnt)" ]; then
+    exec unshare --mount --propagation private -- /bin/sh -c \
+        'QUENLITH_MOUNT_NAMESPACE=$(readlink /proc/self/ns/mnt) exec "$0" "$@"' "$0" "$@"
+fi
 here=$PWD
 cd "$(dirname "$0")/.."
-top=$PWD
-tools/setup.sh # debootstrap, and the test user
-name=${1:?usage: root.sh debian12|wine10 [COMMAND [ARG...]]}
+top=$(pwd -P)
+tools/setup.sh # mmdebstrap, and the test user
+name=${1:?usage: root.sh debian12|wine10 [COMMAND [ARG...]], or root.sh --remove}
 shift
-cache=${QUENLITH_CACHE:-/var/cache/quenlith}
-root=$cache/$name
+mkdir -p "${QUENLITH_CACHE:-/var/cache/quenlith}"
+cache=$(realpath "${QUENLITH_CACHE:-/var/cache/quenlith}")
 
+fail() {
+    echo "root.sh: $1" >&2
+    exit 1
+}
+
+# Where anything is mounted at or below a folder, in every mount table this process can see:
+# each process's, its mount points read from its own root and decoded as findmnt decodes them.
+mounted_below() {
+    local table pid process_root
+    for table in /proc/[0-9]*/mountinfo; do
+        pid=${table#/proc/}
+        pid=${pid%/mountinfo}
+        process_root=$(readlink "/proc/$pid/root" 2>/dev/null) || continue
+        awk -v dir="$1" -v prefix="${process_root%/}" -v pid="$pid" '
+            function decode(s,   out, i) {
+                out = ""
+                while ((i = index(s, "\\")) > 0) {
+                    out = out substr(s, 1, i - 1) sprintf("%c", substr(s, i + 1, 1) * 64 + \
+                        substr(s, i + 2, 1) * 8 + substr(s, i + 3, 1))
+                    s = substr(s, i + 4)
+                }
+                return out s
+            }
+            { point = prefix decode($5) }
+            point == dir || index(point, dir "/") == 1 { print point ", seen by process " pid }
+        ' "$table" 2>/dev/null || true
+    done
+}
+# rm does not stop at a bind of a folder on the same file system: a root goes only once nothing
+# is mounted below it anywhere.
+remove() {
+    local point
+    [ -e "$1" ] || return 0
+    point=$(mounted_below "$1")
+    point=${point%%$'\n'*}
+    [ -z "$point" ] ||
+        fail "something is mounted inside $1: $point; unmount it, or end that process, then run this again"
+    rm -rf --one-file-system "$1"
+}
+
+# A lock per root: shared while a command runs in it, exclusive to make, replace or remove it.
+lock() {
+    exec 9>>"$cache/$1.lock"
+    flock "-$2" -n 9 && return 0
+    case "$2" in
+    s) echo "root.sh: waiting while another run makes or removes the $1 root..." >&2 ;;
+    x) echo "root.sh: waiting for the runs in the $1 root to end..." >&2 ;;
+    esac
+    flock "-$2" 9
+}
+
+if [ "$name" = --remove ]; then
+    for name in debian12 wine10; do
+        lock "$name" x
+        remove "$cache/$name.new"
+        remove "$cache/$name"
+        rm -f "$cache/$name.log"
+    done
+    echo "root.sh: removed the roots in $cache"
+    exit 0
+fi
+
+root=$cache/$name
 case "$name" in
 debian12)
-    suite=bookworm foreign=i386 wine_dir=/usr/lib/wine
+    suite=bookworm architectures=amd64,i386 wine_dir=/usr/lib/wine
     packages="cmake make git googletest zip
         g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix
         binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386
@@ -31,138 +107,98 @@ debian12)
         dosfstools mtools fusefat exfatprogs exfat-fuse ntfs-3g attr"
     ;;
 wine10)
-    suite=sid foreign="" wine_dir=/usr/lib/x86_64-linux-gnu/wine
+    suite=sid architectures=amd64 wine_dir=/usr/lib/x86_64-linux-gnu/wine
     packages="wine wine64 cmake xvfb imagemagick fonts-dejavu-core e2fsprogs python3 libfuse2t64
         dosfstools mtools fusefat exfatprogs exfat-fuse ntfs-3g attr"
     ;;
-*)
-    echo "root.sh: no root named $name (debian12 or wine10)" >&2
-    exit 2
-    ;;
+*) fail "no root named $name (debian12 or wine10)" ;;
 esac
-recipe=$(echo "$suite" "$foreign" $packages)
+recipe=$(echo mmdebstrap "$suite" "$architectures" $packages)
 
+# The mirror refused the root today (a sync under way, a transition in unstable): exit 75, which
+# the test command may count as "not run". Anything else is a failure of this machine's.
 cannot() {
     echo "root.sh: the $name root (Debian $suite) cannot be made today: $1" >&2
     exit 75
 }
-
-# A killed run leaves its binds behind: a root is removed only once nothing is mounted in it,
-# or the host's /dev and the checkout bound there would go with it.
-mounted_inside() {
-    awk -v dir="$1" '$5 == dir || index($5, dir "/") == 1 { print $5 }' /proc/self/mountinfo | sort -r
-}
-unmount_inside() {
-    local point
-    mounted_inside "$1" | while read -r point; do umount -R "$point" 2>/dev/null || true; done
-    point=$(mounted_inside "$1" | head -n 1)
-    if [ -n "$point" ]; then
-        echo "root.sh: $point is still mounted; unmount it, then run this again" >&2
-        exit 1
-    fi
-}
-remove() {
-    [ -e "$1" ] || return 0
-    unmount_inside "$1"
-    rm -rf --one-file-system "$1"
-}
-
-# The Debian mirror that this machine's apt already uses (deb822 sources, else the one-line
-# format), so that the roots come from wherever apt works here.
-apt_mirror() {
-    {
-        sed -n 's/^URIs:[[:space:]]*//p' /etc/apt/sources.list.d/*.sources 2>/dev/null | tr ' ' '\n'
-        awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i !~ /^\[/) { print $i; break } }' \
-            /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null
-    } | grep -v -e '-security' -e '^$' | grep -m 1 debian || true # a missing list is no mirror
-}
+refused='Failed to fetch|Hash Sum mismatch|unexpected size|Mirror sync|Some index files failed|unmet dependencies|held broken packages|Temporary failure resolving|Could not connect|Could not resolve'
 
 make_root() {
-    local mirror fresh=$root.new log status=0
-    mirror=$(apt_mirror)
-    [ -n "$mirror" ] || cannot "apt's sources name no Debian mirror"
+    local fresh=$root.new log=$cache/$name.log mirror started=$SECONDS reason database
+    # The Debian mirror that this machine's apt already uses, as apt itself names it.
+    mirror=$(apt-get indextargets --format '$(REPO_URI)' 'Identifier: Packages' 'Label: Debian' |
+        head -n 1)
+    [ -n "$mirror" ] || fail "apt's sources name no Debian mirror (apt-get indextargets, Label: Debian)"
     remove "$fresh"
-    mkdir -p "$cache"
-    log=$cache/$name.log # what the last making said, kept for a person to read
     echo "Making the $name root in $root (once, a few minutes)..." >&2
-    debootstrap --variant=minbase "$suite" "$fresh" "$mirror" >"$log" 2>&1 ||
-        cannot "debootstrap: $(grep -m 1 '^E: ' "$log" || tail -n 1 "$log")"
-    # A mirror's copy may be older than its release file's validity; the packages are checked
-    # against their signed lists all the same.
-    echo 'Acquire::Check-Valid-Until "false";' >"$fresh/etc/apt/apt.conf.d/99quenlith"
-    [ -z "$foreign" ] || chroot "$fresh" dpkg --add-architecture "$foreign"
-    mount -t proc proc "$fresh/proc"
-    mount --rbind /dev "$fresh/dev"
-    mount --make-rslave "$fresh/dev"
-    # A mirror in the middle of a sync serves an index that does not match its release file,
-    # for a few minutes as a rule: try again a little later.
-    for try in 1 2 3; do
-        status=0
-        chroot "$fresh" apt-get update -qq >"$log" 2>&1 || status=$?
-        [ "$status" -ne 0 ] && [ "$try" -lt 3 ] || break
-        sleep 30
+    # Documentation, manual pages and translations are left out, and mmdebstrap keeps no package
+    # cache. A mirror's copy may be older than its release file's validity; the packages are
+    # checked against their signed lists all the same.
+    if ! mmdebstrap --variant=minbase --architectures="$architectures" \
+        --include="$(echo $packages | tr ' ' ,)" \
+        --aptopt='Acquire::Check-Valid-Until "false"' --aptopt='Acquire::Retries "3"' \
+        --dpkgopt='path-exclude=/usr/share/doc/*' --dpkgopt='path-exclude=/usr/share/man/*' \
+        --dpkgopt='path-exclude=/usr/share/locale/*' --dpkgopt='path-exclude=/usr/share/info/*' \
+        "$suite" "$fresh" "$mirror" >"$log" 2>&1; then
+        reason=$(grep -m 1 -E '^E: ' "$log" | cut -c 4- || true)
+        reason=${reason:-$(tail -n 1 "$log")}
+        ! grep -q -E "$refused" "$log" || cannot "$reason"
+        fail "making the $name root failed: $reason (all of it in $log)"
+    fi
+    # The ordinary user the Windows suites run Wine as, by the same ids as on this machine.
+    for database in passwd group; do
+        getent "$database" quenlith >>"$fresh/etc/$database"
     done
-    # shellcheck disable=SC2086 # a list of packages
-    [ "$status" -ne 0 ] || chroot "$fresh" /usr/bin/env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y -qq --no-install-recommends $packages >"$log" 2>&1 || status=$?
-    umount -R "$fresh/dev"
-    umount "$fresh/proc"
-    [ "$status" -eq 0 ] || cannot "apt: $(grep -m 1 '^E: ' "$log" | cut -c 4- || tail -n 1 "$log")"
+    # Debian unstable has dropped python3-fusepy, a single module over libfuse 2: the pass-through
+    # FUSE drive's binding comes from Debian 12's root.
+    if [ "$name" = wine10 ]; then
+        cp "$cache/debian12/usr/lib/python3/dist-packages/fusepy.py" \
+            "$fresh/usr/lib/python3/dist-packages/" ||
+            fail "the wine10 root takes fusepy from the debian12 root: make that first"
+    fi
     echo "$recipe" >"$fresh/quenlith-recipe"
     remove "$root"
     mv "$fresh" "$root"
+    echo "Made the $name root: $(du -sh --one-file-system "$root" | cut -f 1) in $((SECONDS - started)) s" >&2
 }
-[ "$(cat "$root/quenlith-recipe" 2>/dev/null)" = "$recipe" ] || make_root
-
-# The ordinary user the Windows suites run Wine as, by the same ids as on this machine (where
-# the set-up has made it; without it, Wine runs as root and says so).
-for database in passwd group; do
-    grep -q '^quenlith:' "$root/etc/$database" ||
-        getent "$database" quenlith >>"$root/etc/$database" || true
-done
-# Debian unstable has dropped python3-fusepy, a single module over libfuse 2: the pass-through
-# FUSE drive's binding comes from Debian 12's root.
-fusepy=$cache/debian12/usr/lib/python3/dist-packages/fusepy.py
-if [ "$name" = wine10 ] && [ -e "$fusepy" ]; then
-    cp "$fusepy" "$root/usr/lib/python3/dist-packages/"
+lock "$name" s
+if [ "$(cat "$root/quenlith-recipe" 2>/dev/null)" != "$recipe" ]; then
+    lock "$name" x
+    [ "$(cat "$root/quenlith-recipe" 2>/dev/null)" = "$recipe" ] || make_root # made meanwhile?
+    flock -s 9
 fi
 
-mounts=()
-mount_in() {
-    mount "$@"
-    mounts+=("${@: -1}")
+# A host path bound into the root at its own path, never through a link of the root's own:
+# Debian's /var/run leads to /run, which would be this machine's.
+bind_in() {
+    local path
+    path=$(realpath "$1")
+    [ "$(realpath -m "$root$path")" = "$root$path" ] ||
+        fail "$path lies behind a link inside the $name root; move it elsewhere"
+    if [ -d "$path" ]; then
+        mkdir -p "$root$path"
+    else
+        mkdir -p "$root$(dirname "$path")"
+        touch "$root$path"
+    fi
+    mount --bind "$path" "$root$path"
 }
-leave() {
-    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
-        umount -R "${mounts[i]}" 2>/dev/null || umount -R -l "${mounts[i]}"
-    done
-}
-trap leave EXIT
-mount_in -t proc proc "$root/proc"
-mount_in --rbind /dev "$root/dev"
-mount --make-rslave "$root/dev"
-# The checkout at its own path, which the test user reaches whatever folder holds it here;
-# never through a link of the root's own (/var/run leads to this machine's /run).
-if [ "$(realpath -m "$root$top")" != "$(realpath "$root")$top" ]; then
-    echo "root.sh: $top lies behind a link inside the $name root; clone it elsewhere" >&2
-    exit 1
-fi
-mkdir -p "$root$top"
+mount -t proc proc "$root/proc"
+mount --rbind /dev "$root/dev"
+# The checkout, which the test user reaches whatever folder holds it here.
+bind_in "$top"
 folder=$top
 while [ "$folder" != / ]; do
     folder=$(dirname "$folder")
     chmod a+rx "$root$folder"
 done
-mount_in --bind "$top" "$root$top"
 # A person's display: its sockets, and its cookie where it has one.
 if [ -n "${DISPLAY:-}" ] && [ -d /tmp/.X11-unix ]; then
-    mkdir -p "$root/tmp/.X11-unix"
-    mount_in --bind /tmp/.X11-unix "$root/tmp/.X11-unix"
+    bind_in /tmp/.X11-unix
 fi
 if [ -f "${XAUTHORITY:-}" ]; then
-    mkdir -p "$root$(dirname "$XAUTHORITY")"
-    touch "$root$XAUTHORITY"
-    mount_in --bind "$XAUTHORITY" "$root$XAUTHORITY"
+    bind_in "$XAUTHORITY"
+    XAUTHORITY=$(realpath "$XAUTHORITY")
 fi
 
 case "$here/" in "$top"/*) ;; *) here=$top ;; esac
@@ -172,4 +208,7 @@ status=0
 chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "${passed[@]}" \
     QUENLITH_ROOT="$name" QUENLITH_WINE_DIR="$wine_dir" \
     /bin/sh -c 'cd "$0" && exec "$@"' "$here" "$@" || status=$?
+# What the run wrote into a person's checkout is theirs, as if they had built it themselves.
+owner=$(stat -c %u:%g "$top")
+[ "$owner" = 0:0 ] || find "$top" -xdev ! -user "${owner%:*}" -exec chown -h "$owner" {} +
 exit "$status"

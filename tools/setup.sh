@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 or 13 host lacks: the tools of the native core and of the
-# analysis, and debootstrap for the Debian roots that hold the Windows side (tools/root.sh
+# analysis, and mmdebstrap for the Debian roots that hold the Windows side (tools/root.sh
 # makes those itself). Prints nothing and waits for nothing when everything is there.
 set -euo pipefail
 # Installing, making the test user and entering the roots need root.
-[ "$(id -u)" -eq 0 ] || exec sudo "$0" "$@"
+if [ "$(id -u)" -ne 0 ]; then
+    keep=$(env | sed -n 's/^\(QUENLITH_[A-Z_0-9]*\|CI\)=.*/\1/p' | paste -sd, -)
+    exec sudo ${keep:+"--preserve-env=$keep"} "$0" "$@"
+fi
 
 packages=(
     cmake make g++ googletest git          # native core, unit tests
     clang clang-tidy clang-format          # a second compiler, the analyser, the format
-    debootstrap                            # the Debian roots of the Windows side
+    mmdebstrap                             # the Debian roots of the Windows side
 )
 
 # The Windows suites run Wine as this ordinary user, as people do (tests/wine/wine-env.sh); the
