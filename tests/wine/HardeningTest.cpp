@@ -193,5 +193,21 @@ TEST_F(HardeningTest, AThousandScansLeakNoHandleWindowOrComObject) {
     EXPECT_EQ(platform.LiveObjects(), 0);
 }
 
+// A smashed stack ends the program at once, as Windows' /GS does: no handler of its own runs.
+TEST(StackCookieTest, AnOverrunEndsTheProcessBeforeAnyOfItsHandlers) {
+    std::wstring command = L"C:\\tests\\stack_overrun.exe";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &process));
+    ::WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    ::GetExitCodeProcess(process.hProcess, &code);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    EXPECT_EQ(code, STATUS_STACK_BUFFER_OVERRUN) << std::hex << "ended with 0x" << code;
+}
+
 } // namespace
 } // namespace quenlith::testing
