@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 or 13 host lacks: the tools of the native core and of the
-# analysis, and mmdebstrap for the Debian roots that hold the Windows side (tools/root.sh
-# makes those itself). Prints nothing and waits for nothing when everything is there.
+# Installs what a fresh Debian 12 or 13 host lacks: the tools of the native core, of the
+# analysis and of signing, and mmdebstrap for the Debian roots that hold the Windows side
+# (tools/root.sh makes those itself). Prints nothing and waits for nothing when everything is
+# there.
 set -euo pipefail
 # Installing, making the test user and entering the roots need root.
 if [ "$(id -u)" -ne 0 ]; then
@@ -13,6 +14,7 @@ packages=(
     cmake make g++ googletest git          # native core, unit tests
     clang clang-tidy clang-format          # a second compiler, the analyser, the format
     mmdebstrap                             # the Debian roots of the Windows side
+    osslsigncode openssl                   # a maintainer's signing step, and its test
 )
 
 # The Windows suites run Wine as this ordinary user, as people do (tests/wine/wine-env.sh); the
