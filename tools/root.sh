@@ -23,6 +23,10 @@ fi
 # The marker holds the id of the namespace made for this run, so no inherited value passes.
 if [ "${QUENLITH_MOUNT_NAMESPACE:-}" != "$(readlink /proc/self/ns/mnt)" ]; then
     exec unshare --mount --propagation private -- /bin/sh -c \
+    # Its mounts are made private from / down, which must be a mount point (in a chroot: bind
+    # the root folder onto itself before entering it).
+    mountpoint -q / ||
+        { echo "root.sh: / is not a mount point, so no run could keep its mounts to itself" >&2; exit 1; }
         'QUENLITH_MOUNT_NAMESPACE=$(readlink /proc/self/ns/mnt) exec "$0" "$@"' "$0" "$@"
 fi
 here=$PWD

@@ -50,8 +50,7 @@ mkfifo "$work/started"
 exec {started}<>"$work/started"
 setsid "$top/tools/root.sh" debian12 sh -c "echo >$work/started; exec sleep 60" >/dev/null 2>&1 &
 read -r -t 60 -u "$started" || fail "the command did not start"
-kill -KILL -- "-$!"
-wait "$!" 2>/dev/null || true
+{ kill -KILL -- "-$!" && wait "$!"; } 2>/dev/null || true
 [ "$(awk '{ print $5 }' /proc/self/mountinfo)" = "$before" ] ||
     fail "a killed run left this in the mount table: $(leftovers | head -n 3)"
 
