@@ -2,7 +2,8 @@
 # Makes, keeps and enters the Debian roots that the Windows side runs in, so that every host,
 # Debian 12 or 13, builds the same bytes and runs the same Wines:
 #   debian12  Debian 12, main only (no security list to skew it), amd64 and i386: mingw-w64,
-#             cmake, Wine 8 (wine64 and wine32), Xvfb, the media and FUSE tools, zip
+#             cmake, Wine 8 (wine64 and wine32), Xvfb, the media and FUSE tools, zip,
+#             osslsigncode
 #   wine10    Debian unstable: Wine 10, whose new WoW64 runs 32-bit programs inside a 64-bit
 #             process, as Windows does, and what its suites use
 # Each is made once by mmdebstrap (a few minutes, 2 to 3 GB) in QUENLITH_CACHE
@@ -22,11 +23,11 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 # The marker holds the id of the namespace made for this run, so no inherited value passes.
 if [ "${QUENLITH_MOUNT_NAMESPACE:-}" != "$(readlink /proc/self/ns/mnt)" ]; then
-    exec unshare --mount --propagation private -- /bin/sh -c \
     # Its mounts are made private from / down, which must be a mount point (in a chroot: bind
     # the root folder onto itself before entering it).
     mountpoint -q / ||
         { echo "root.sh: / is not a mount point, so no run could keep its mounts to itself" >&2; exit 1; }
+    exec unshare --mount --propagation private -- /bin/sh -c \
         'QUENLITH_MOUNT_NAMESPACE=$(readlink /proc/self/ns/mnt) exec "$0" "$@"' "$0" "$@"
 fi
 here=$PWD
@@ -104,7 +105,7 @@ root=$cache/$name
 case "$name" in
 debian12)
     suite=bookworm architectures=amd64,i386 wine_dir=/usr/lib/wine
-    packages="cmake make git googletest zip
+    packages="cmake make git googletest zip osslsigncode openssl
         g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix
         binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine64 wine32:i386
         xvfb imagemagick fonts-dejavu-core e2fsprogs python3-fusepy

@@ -12,9 +12,10 @@
 #   --no-timestamp        no time stamp: the signature ends with the certificate (tests only)
 # It runs on this machine, where a token and its PKCS#11 module are; osslsigncode comes from the
 # machine's Debian (the set-up step installs it), and PKCS#11 also needs libengine-pkcs11-openssl.
+# The test command runs it in the Debian 12 root, with Debian 12's own osslsigncode.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/setup.sh
+[ -n "${QUENLITH_ROOT:-}" ] || tools/setup.sh # the Debian 12 root has osslsigncode of its own
 
 key=() timestamp=() verify=() password=""
 while [ $# -gt 0 ]; do

@@ -21,7 +21,7 @@ done
 tools/clang-check.sh
 debian12 tests/product/check-exe.sh build/win32/Quenlith.exe
 debian12 tests/product/reproducible.sh
-tests/product/signing.sh # here, where a maintainer signs
+debian12 tests/product/signing.sh
 
 # The i686 suites (their window tests drive the product itself) need a kernel that runs 32-bit
 # code: Wine 8 runs them in 32-bit Linux processes, and Wine 10 in 32-bit mode of 64-bit ones.
