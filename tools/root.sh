@@ -17,8 +17,10 @@
 # lets one make it alone. Where the mirror refuses a root today, it says why in one line and
 # exits 75; any other failure exits with its own message.
 set -euo pipefail
+# What a run keeps of its caller's environment, through sudo and into the root.
+kept='QUENLITH_[A-Z_0-9]*|DISPLAY|XAUTHORITY|TERM|CI'
 if [ "$(id -u)" -ne 0 ]; then
-    keep=$(env | sed -n 's/^\(QUENLITH_[A-Z_0-9]*\|CI\|DISPLAY\|XAUTHORITY\|TERM\)=.*/\1/p' | paste -sd, -)
+    keep=$(env | grep -E -o "^($kept)=" | tr -d = | paste -sd, -)
     exec sudo ${keep:+"--preserve-env=$keep"} "$0" "$@"
 fi
 # The marker holds the id of the namespace made for this run, so no inherited value passes.
@@ -207,7 +209,7 @@ if [ -f "${XAUTHORITY:-}" ]; then
 fi
 
 case "$here/" in "$top"/*) ;; *) here=$top ;; esac
-mapfile -t passed < <(env | grep -E '^(QUENLITH_[A-Z_0-9]*|DISPLAY|XAUTHORITY|TERM|CI)=' || true)
+mapfile -t passed < <(env | grep -E "^($kept)=" || true)
 [ $# -gt 0 ] || set -- /bin/bash
 status=0
 chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root "${passed[@]}" \

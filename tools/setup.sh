@@ -14,7 +14,7 @@ packages=(
     cmake make g++ googletest git          # native core, unit tests
     clang clang-tidy clang-format          # a second compiler, the analyser, the format
     mmdebstrap                             # the Debian roots of the Windows side
-    osslsigncode openssl                   # a maintainer's signing step, and its test
+    osslsigncode openssl                   # a maintainer's signing step (tools/sign.sh)
 )
 
 # The Windows suites run Wine as this ordinary user, as people do (tests/wine/wine-env.sh); the
